@@ -1,0 +1,218 @@
+#include "ByteBlob.h"
+
+#include <fstream>
+#include <limits>
+#include <vector>
+
+#include <zlib.h>
+
+#include "LogChannel.h"
+
+namespace
+{
+// Deflate never shrinks data by more than about 1032 to 1; a header that claims more than this
+// from its payload is corrupt, and trusting it would allocate whatever the file asks for.
+constexpr uint64_t MaxInflateRatio = 1032;
+constexpr uint64_t InflateSlack = 64;
+} // namespace
+
+ByteBlob::ByteBlob() : capacity(16), size(0), data(new uint8_t[16]()), readingMode(false), readCursor(0) {}
+
+ByteBlob::~ByteBlob()
+{
+    delete[] data;
+}
+
+void ByteBlob::WriteHeader()
+{
+    for (uint32_t i = 0; i < HeaderSize; ++i)
+        PushByte(0);
+    SetU32At(size - HeaderSize, PlainMagic);
+}
+
+void ByteBlob::PushByte(uint8_t byte)
+{
+    // `byte` is taken by value, so a byte read from this blob survives the reallocation.
+    if (size >= capacity)
+        Reserve(capacity == 0 ? 16u : capacity * 2u);
+    data[size++] = byte;
+}
+
+void ByteBlob::Reserve(uint32_t n)
+{
+    if (n == 0 || n == capacity)
+        return;
+    const uint32_t newCapacity = n > size ? n : size;
+    uint8_t* block = new uint8_t[newCapacity]();
+    if (size > 0)
+        std::memcpy(block, data, size);
+    delete[] data;
+    data = block;
+    capacity = newCapacity;
+}
+
+bool ByteBlob::CheckType(uint32_t expected)
+{
+    if (!readingMode)
+    {
+        ErrorLog << LogLocation(__FILE__, 183)
+                 << "Error: Attempted to do a type check for reading a byte blob, but it's in write mode.";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    if (BytesLeft() < sizeof(uint32_t))
+        return false;
+    uint32_t found;
+    std::memcpy(&found, data + readCursor, sizeof(found));
+    if (found != expected)
+        return false;
+    readCursor += sizeof(uint32_t);
+    return true;
+}
+
+bool ByteBlob::ReadFromFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open())
+    {
+        ErrorLog << LogLocation(__FILE__, 61) << "ByteBlob failed to open file " << path;
+        ErrorLog.EndMessage();
+        return false;
+    }
+    file.seekg(0, std::ios::end);
+    const std::streamoff length = file.tellg();
+    file.seekg(0, std::ios::beg);
+    size = 0;
+    // A file too large for a blob's 32-bit size is read as nothing and reported as invalid below.
+    if (length > 0 && length < static_cast<std::streamoff>(std::numeric_limits<uint32_t>::max()))
+    {
+        const uint32_t fileSize = static_cast<uint32_t>(length);
+        if (fileSize > capacity)
+            Reserve(fileSize);
+        file.read(reinterpret_cast<char*>(data), fileSize);
+        size = static_cast<uint32_t>(file.gcount());
+    }
+
+    const uint32_t magic = GetMagic();
+    if (size >= HeaderSize && (magic == PlainMagic || magic == DeflatedMagic))
+    {
+        readingMode = true;
+        readCursor = HeaderSize;
+        return true;
+    }
+    ErrorLog << LogLocation(__FILE__, 68) << "ByteBlob read from file appears to be invalid file.";
+    ErrorLog.EndMessage();
+    return false;
+}
+
+void ByteBlob::WriteToFile(const std::string& path) const
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file.is_open())
+    {
+        ErrorLog << LogLocation(__FILE__, 93) << " Failed to open file \"" << path
+                 << "\" while attempting to write byte blob to disk.";
+        ErrorLog.EndMessage();
+        return;
+    }
+    file.write(reinterpret_cast<const char*>(data), size);
+}
+
+void ByteBlob::Compress()
+{
+    if (size < HeaderSize || GetMagic() != PlainMagic)
+        return;
+    const uint32_t payloadLength = size - HeaderSize;
+    uLongf compressedLength = payloadLength + payloadLength / 1000 + 13;
+    std::vector<Bytef> compressed(compressedLength);
+    const int code = compress2(compressed.data(), &compressedLength, data + HeaderSize, payloadLength, 6);
+    if (code != Z_OK)
+    {
+        ErrorLog << LogLocation(__FILE__, 263) << "Compression failed with code: " << code;
+        ErrorLog.EndMessage();
+        return;
+    }
+    if (compressedLength >= payloadLength)
+        return;
+    const uint32_t plainCount = GetPayloadCount();
+    ReplacePayload(compressed.data(), static_cast<uint32_t>(compressedLength), DeflatedMagic);
+    SetU32At(4, plainCount);
+}
+
+bool ByteBlob::Decompress()
+{
+    if (size < HeaderSize)
+        return false;
+    if (GetMagic() == PlainMagic)
+        return true;
+    if (GetMagic() != DeflatedMagic)
+        return false;
+
+    const uint32_t expected = GetPayloadCount();
+    const uint64_t deflatedLength = size - HeaderSize;
+    if (expected > deflatedLength * MaxInflateRatio + InflateSlack)
+    {
+        ErrorLog << LogLocation(__FILE__, 290) << "Decompression failed: the header claims " << expected
+                 << " bytes from a payload of " << deflatedLength << ".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+
+    std::vector<Bytef> inflated(expected > 0 ? expected : 1);
+    uLongf inflatedLength = expected;
+    const int code = uncompress(inflated.data(), &inflatedLength, data + HeaderSize, static_cast<uLong>(deflatedLength));
+    if (code != Z_OK || inflatedLength != expected)
+    {
+        ErrorLog << LogLocation(__FILE__, 300) << "Decompression failed with code: " << code << " ("
+                 << inflatedLength << " of " << expected << " bytes).";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    ReplacePayload(inflated.data(), expected, PlainMagic);
+    return true;
+}
+
+uint32_t ByteBlob::GetMagic() const
+{
+    if (size < 4)
+        return 0;
+    uint32_t magic;
+    std::memcpy(&magic, data, sizeof(magic));
+    return magic;
+}
+
+uint32_t ByteBlob::GetPayloadCount() const
+{
+    if (size < 8)
+        return 0;
+    uint32_t payloadCount;
+    std::memcpy(&payloadCount, data + 4, sizeof(payloadCount));
+    return payloadCount;
+}
+
+void ByteBlob::AddToCount(uint32_t bytes)
+{
+    // The count lives in the header; a blob written without one has nowhere to keep it.
+    if (size < 8)
+        return;
+    SetU32At(4, GetPayloadCount() + bytes);
+}
+
+void ByteBlob::SetU32At(uint32_t offset, uint32_t value)
+{
+    std::memcpy(data + offset, &value, sizeof(value));
+}
+
+void ByteBlob::ReplacePayload(const uint8_t* payload, uint32_t length, uint32_t magic)
+{
+    const uint32_t newSize = HeaderSize + length;
+    uint8_t* block = new uint8_t[newSize]();
+    std::memcpy(block, data, HeaderSize);
+    if (length > 0)
+        std::memcpy(block + HeaderSize, payload, length);
+    delete[] data;
+    data = block;
+    capacity = newSize;
+    size = newSize;
+    SetU32At(0, magic);
+}

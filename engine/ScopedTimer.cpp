@@ -1,0 +1,33 @@
+#include "ScopedTimer.h"
+
+#include <chrono>
+
+#include "LogChannel.h"
+
+namespace
+{
+int64_t SteadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
+ScopedTimer::ScopedTimer(std::string timerName) : name(std::move(timerName)), startNanoseconds(SteadyNanoseconds()), stopped(false) {}
+
+ScopedTimer::~ScopedTimer()
+{
+    Stop();
+}
+
+void ScopedTimer::Stop()
+{
+    if (stopped)
+        return;
+    const int64_t milliseconds = (SteadyNanoseconds() - startNanoseconds) / 1000000;
+    if (!name.empty())
+    {
+        InfoLog << '"' << name << '"' << " finished in " << milliseconds << " milliseconds.";
+        InfoLog.EndMessage();
+    }
+    stopped = true;
+}

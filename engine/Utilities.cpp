@@ -1,0 +1,98 @@
+#include "Utilities.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <system_error>
+
+#include "LogChannel.h"
+
+std::string LoadFileToString(const std::string& path)
+{
+    std::ifstream file(path);
+    if (!file.is_open())
+    {
+        std::cout << "Error loading file: " << path << std::endl;
+        return std::string();
+    }
+    std::string result;
+    std::string line;
+    // Reading until end-of-file, not until a failed read, takes one more (empty) line after a
+    // final line feed; the effect parser and the settings reader were written against that.
+    while (!file.eof())
+    {
+        std::getline(file, line);
+        result += line;
+        result += '\n';
+        if (file.fail() && !file.eof())
+            break; // a read error, not the end: stop rather than spin
+    }
+    return result;
+}
+
+DynArray<std::string> ListDirectory(const std::string& folder, const std::string& extension)
+{
+    DynArray<std::string> names;
+    const std::string wanted = "." + extension;
+    std::error_code error;
+    std::filesystem::directory_iterator entry(folder, error);
+    if (error)
+    {
+        ErrorLog << LogLocation(__FILE__, 40) << "Could not list the folder \"" << folder << "\": " << error.message();
+        ErrorLog.EndMessage();
+        return names;
+    }
+    for (const std::filesystem::directory_iterator end; entry != end; entry.increment(error))
+    {
+        if (error)
+            break;
+        const std::filesystem::path& path = entry->path();
+        if (path.extension().string() == wanted)
+            names.PushBack(path.filename().string());
+    }
+    return names;
+}
+
+DynArray<std::string> SplitWords(const std::string& line)
+{
+    DynArray<std::string> words;
+    std::string word;
+    for (char c : line)
+    {
+        if (c != ' ')
+        {
+            word += c;
+            continue;
+        }
+        if (!word.empty())
+        {
+            words.PushBack(word);
+            word.clear();
+        }
+    }
+    if (!word.empty())
+        words.PushBack(word);
+    return words;
+}
+
+float SignedLineDistance(glm::vec2 a, glm::vec2 b, glm::vec2 p)
+{
+    const float ab = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
+    const float bp = std::sqrt((p.x - b.x) * (p.x - b.x) + (p.y - b.y) * (p.y - b.y));
+    const float ap = std::sqrt((a.x - p.x) * (a.x - p.x) + (a.y - p.y) * (a.y - p.y));
+    const float s = (bp + ab + ap) * 0.5f;
+    const float q = (s - ab) * s * (s - bp) * (s - ap);
+    const float area = q > 0.0f ? std::sqrt(q) : 0.0f;
+    const float side = (p.x - b.x) * (b.y - a.y) - (b.x - a.x) * (p.y - b.y);
+    return side > 0.0f ? area : -area;
+}
+
+bool CircleTouchesRect(float minX, float maxX, float minY, float maxY, glm::vec2 centre, float radius)
+{
+    const float nearestX = minX > centre.x ? minX : std::min(maxX, centre.x);
+    const float nearestY = minY > centre.y ? minY : std::min(maxY, centre.y);
+    const float distance = std::sqrt((centre.x - nearestX) * (centre.x - nearestX) + (centre.y - nearestY) * (centre.y - nearestY));
+    return radius > distance;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include <glm/vec2.hpp>
+
+#include "DynArray.h"
+
+/// Reads a whole text file: every line followed by "\n", plus one more "\n" when the file ends with
+/// a line break (an empty file gives "\n"). A file that cannot be opened is reported on standard
+/// output and gives the empty string.
+std::string LoadFileToString(const std::string& path);
+
+/// The names (extension included, folder not) of the entries of `folder` whose extension is
+/// exactly "." + `extension`, in the order the file system lists them. A folder that cannot be
+/// read gives an empty list and is logged.
+DynArray<std::string> ListDirectory(const std::string& folder, const std::string& extension);
+
+/// The words of `line`, split at spaces only; runs of spaces give no empty words.
+DynArray<std::string> SplitWords(const std::string& line);
+
+/// The signed area of the triangle a, b, p (Heron's formula, never not-a-number): positive when
+/// a, b, p turn clockwise with y up, negative otherwise and for collinear points.
+float SignedLineDistance(glm::vec2 a, glm::vec2 b, glm::vec2 p);
+
+/// True when the circle strictly overlaps the rectangle (a circle that only reaches its edge does
+/// not touch it; a radius of 0 never touches).
+bool CircleTouchesRect(float minX, float maxX, float minY, float maxY, glm::vec2 centre, float radius);

@@ -1,0 +1,323 @@
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ByteBlob.h"
+#include "LogChannel.h"
+#include "SerialisableString.h"
+
+namespace
+{
+std::vector<uint8_t> Bytes(const ByteBlob& blob, uint32_t from = 0)
+{
+    return std::vector<uint8_t>(blob.data + from, blob.data + blob.size);
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string LastError()
+{
+    const DynArray<std::string>& history = ErrorLog.GetHistory();
+    return history.count == 0 ? std::string() : history[history.count - 1];
+}
+
+uint32_t ErrorCount()
+{
+    return ErrorLog.GetHistory().count;
+}
+
+// A blob with a header and a payload of `length` bytes that deflate shrinks well.
+void FillCompressible(ByteBlob& blob, uint32_t length)
+{
+    blob.WriteHeader();
+    for (uint32_t i = 0; i < length; ++i)
+        blob.WriteU8(static_cast<uint8_t>(i % 7));
+}
+
+const std::vector<uint8_t> PlainHeader = {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+} // namespace
+
+TEST(ByteBlob, ValuesAreWrittenLittleEndianAndCounted)
+{
+    ByteBlob blob;
+    EXPECT_EQ(blob.capacity, 16u);
+    blob.WriteHeader();
+    blob.WriteU32(0x04030201u);
+    blob.WriteVec2({1.0f, -2.0f});
+    blob.WriteFloat(0.5f);
+    blob.WriteU8(0xAB);
+    EXPECT_EQ(blob.size, 33u);
+    EXPECT_EQ(blob.GetPayloadCount(), 17u);
+    EXPECT_EQ(blob.GetMagic(), ByteBlob::PlainMagic);
+    const std::vector<uint8_t> expected = {0x98, 0xBE, 0x6F, 0x35, 17, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                           0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x80, 0x3F, 0x00, 0x00,
+                                           0x00, 0xC0, 0x00, 0x00, 0x00, 0x3F, 0xAB};
+    EXPECT_EQ(Bytes(blob), expected);
+    EXPECT_EQ(blob.capacity, 64u);
+}
+
+TEST(ByteBlob, ReadsBackWhatWasWritten)
+{
+    ByteBlob written;
+    written.WriteHeader();
+    written.WriteU32(77);
+    written.WriteVec2({3.5f, -4.25f});
+    written.WriteFloat(-0.125f);
+    written.WriteU8(9);
+    written.WriteToFile("values.blob");
+
+    ByteBlob read;
+    ASSERT_TRUE(read.ReadFromFile("values.blob"));
+    EXPECT_TRUE(read.readingMode);
+    EXPECT_EQ(read.readCursor, 16u);
+    EXPECT_EQ(read.ReadU32(), 77u);
+    EXPECT_EQ(read.ReadVec2(), glm::vec2(3.5f, -4.25f));
+    EXPECT_EQ(read.ReadFloat(), -0.125f);
+    EXPECT_EQ(read.ReadU8(), 9);
+    EXPECT_EQ(read.BytesLeft(), 0u);
+}
+
+TEST(ByteBlob, MisuseRaisesTheThreeTextsAndChangesNothing)
+{
+    ByteBlob writing;
+    writing.WriteHeader();
+    try
+    {
+        writing.ReadU32();
+        FAIL() << "read in write mode did not raise";
+    }
+    catch (const ByteBlobError& error)
+    {
+        EXPECT_STREQ(error.what(), "Attempted to read from a byte blob in write mode.");
+    }
+
+    WriteFile("short.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3});
+    ByteBlob reading;
+    ASSERT_TRUE(reading.ReadFromFile("short.blob"));
+    try
+    {
+        reading.ReadU32();
+        FAIL() << "short read did not raise";
+    }
+    catch (const ByteBlobError& error)
+    {
+        EXPECT_STREQ(error.what(), "Attempted to read from byte blob with too few bytes left.");
+    }
+    EXPECT_EQ(reading.readCursor, 16u);
+    EXPECT_EQ(reading.ReadU8(), 1);
+
+    const uint32_t sizeBefore = reading.size;
+    try
+    {
+        reading.WriteU8(1);
+        FAIL() << "write in reading mode did not raise";
+    }
+    catch (const ByteBlobError& error)
+    {
+        EXPECT_STREQ(error.what(), "Attempted to write to a byte blob in reading mode.");
+    }
+    EXPECT_EQ(reading.size, sizeBefore);
+}
+
+TEST(ByteBlob, HeaderOnlyFileLoadsButHoldsNothing)
+{
+    WriteFile("empty.blob", PlainHeader);
+    ByteBlob blob;
+    ASSERT_TRUE(blob.ReadFromFile("empty.blob"));
+    EXPECT_EQ(blob.readCursor, 16u);
+    EXPECT_FALSE(blob.CheckType(0));
+    EXPECT_THROW(blob.ReadU8(), ByteBlobError);
+}
+
+TEST(ByteBlob, InvalidFilesAreRefusedAndLogged)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {"fifteen bytes", std::vector<uint8_t>(PlainHeader.begin(), PlainHeader.begin() + 15)},
+        {"wrong magic", {1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5}},
+        {"empty file", {}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        WriteFile("invalid.blob", c.bytes);
+        ByteBlob blob;
+        EXPECT_FALSE(blob.ReadFromFile("invalid.blob"));
+        EXPECT_FALSE(blob.readingMode);
+        EXPECT_EQ(LastError(), "[ByteBlob.cpp:68]ByteBlob read from file appears to be invalid file.");
+    }
+
+    ByteBlob missing;
+    EXPECT_FALSE(missing.ReadFromFile("no-such-file.blob"));
+    EXPECT_EQ(LastError(), "[ByteBlob.cpp:61]ByteBlob failed to open file no-such-file.blob");
+    EXPECT_EQ(missing.size, 0u);
+    // What a level loader meets after a failed read of a fresh blob.
+    EXPECT_FALSE(missing.CheckType(4));
+    EXPECT_EQ(LastError(), "[ByteBlob.cpp:183]Error: Attempted to do a type check for reading a byte blob, but it's in write mode.");
+}
+
+TEST(ByteBlob, CheckTypeConsumesOnlyAMatch)
+{
+    WriteFile("tags.blob", {0x98, 0xBE, 0x6F, 0x35, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 9, 9, 9});
+    ByteBlob blob;
+    ASSERT_TRUE(blob.ReadFromFile("tags.blob"));
+    const uint32_t errorsBefore = ErrorCount();
+    EXPECT_FALSE(blob.CheckType(3));
+    EXPECT_EQ(blob.readCursor, 16u);
+    EXPECT_TRUE(blob.CheckType(4));
+    EXPECT_EQ(blob.readCursor, 20u);
+    EXPECT_FALSE(blob.CheckType(0x00090909u)); // three bytes left
+    EXPECT_EQ(blob.readCursor, 20u);
+    EXPECT_EQ(ErrorCount(), errorsBefore);
+}
+
+TEST(ByteBlob, UnwritableFileIsLogged)
+{
+    ByteBlob blob;
+    blob.WriteHeader();
+    blob.WriteToFile("no-such-folder/out.blob");
+    EXPECT_EQ(LastError(), "[ByteBlob.cpp:93] Failed to open file \"no-such-folder/out.blob\" while attempting to write byte blob to disk.");
+}
+
+TEST(ByteBlob, CompressAndDecompressRoundTrip)
+{
+    ByteBlob blob;
+    FillCompressible(blob, 5000);
+    const std::vector<uint8_t> plain = Bytes(blob);
+
+    blob.Compress();
+    EXPECT_EQ(blob.GetMagic(), ByteBlob::DeflatedMagic);
+    EXPECT_EQ(blob.GetPayloadCount(), 5000u);
+    EXPECT_LT(blob.size, 5016u);
+    EXPECT_EQ(blob.data[16], 0x78); // a zlib stream with its header
+
+    blob.Compress(); // already deflated: nothing happens
+    EXPECT_EQ(blob.GetMagic(), ByteBlob::DeflatedMagic);
+
+    blob.WriteToFile("packed.blob");
+    ByteBlob loaded;
+    ASSERT_TRUE(loaded.ReadFromFile("packed.blob"));
+    EXPECT_EQ(loaded.GetMagic(), ByteBlob::DeflatedMagic); // nothing inflated before Decompress
+    EXPECT_TRUE(loaded.Decompress());
+    EXPECT_EQ(Bytes(loaded), plain);
+    EXPECT_TRUE(loaded.readingMode);
+    EXPECT_EQ(loaded.readCursor, 16u);
+    EXPECT_EQ(loaded.ReadU8(), 0);
+    EXPECT_EQ(loaded.ReadU8(), 1);
+
+    const std::vector<uint8_t> before = Bytes(loaded);
+    EXPECT_TRUE(loaded.Decompress()); // plain already: nothing happens
+    EXPECT_EQ(Bytes(loaded), before);
+}
+
+TEST(ByteBlob, IncompressiblePayloadStaysPlain)
+{
+    ByteBlob blob;
+    blob.WriteHeader();
+    uint32_t state = 12345;
+    for (int i = 0; i < 64; ++i)
+    {
+        state = state * 1103515245u + 12345u;
+        blob.WriteU8(static_cast<uint8_t>(state >> 16));
+    }
+    const std::vector<uint8_t> before = Bytes(blob);
+    blob.Compress();
+    EXPECT_EQ(Bytes(blob), before);
+}
+
+TEST(ByteBlob, CorruptDeflatedPayloadLeavesBlobAsItWas)
+{
+    struct Case
+    {
+        const char* name;
+        void (*spoil)(ByteBlob&);
+    };
+    const Case cases[] = {
+        {"count larger than the stream", [](ByteBlob& b) { b.data[4] = 0x10; b.data[5] = 0x27; }},
+        {"count smaller than the stream", [](ByteBlob& b) { b.data[4] = 10; b.data[5] = 0; }},
+        {"absurd count", [](ByteBlob& b) { b.data[4] = 0xFF; b.data[5] = 0xFF; b.data[6] = 0xFF; b.data[7] = 0xFF; }},
+        {"damaged stream", [](ByteBlob& b) { b.data[b.size / 2] ^= 0x5A; b.data[b.size - 1] ^= 0xFF; }},
+        {"truncated stream", [](ByteBlob& b) { b.size -= 6; }},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ByteBlob blob;
+        FillCompressible(blob, 5000);
+        blob.Compress();
+        ASSERT_EQ(blob.GetMagic(), ByteBlob::DeflatedMagic);
+        c.spoil(blob);
+        const std::vector<uint8_t> before = Bytes(blob);
+        const uint32_t errorsBefore = ErrorCount();
+        EXPECT_FALSE(blob.Decompress());
+        EXPECT_EQ(Bytes(blob), before);
+        EXPECT_EQ(blob.GetMagic(), ByteBlob::DeflatedMagic);
+        EXPECT_EQ(ErrorCount(), errorsBefore + 1);
+    }
+}
+
+TEST(ByteBlob, PushByteGrowsWithoutCounting)
+{
+    ByteBlob blob;
+    blob.WriteHeader();
+    for (int i = 0; i < 40; ++i)
+        blob.PushByte(blob.data[0]);
+    EXPECT_EQ(blob.size, 56u);
+    EXPECT_EQ(blob.capacity, 64u);
+    EXPECT_EQ(blob.GetPayloadCount(), 0u);
+    EXPECT_EQ(blob.data[55], 0x98);
+}
+
+TEST(SerialisableString, StoresLengthThenBytes)
+{
+    struct Case
+    {
+        std::string text;
+        std::vector<uint8_t> record;
+    };
+    const Case cases[] = {
+        {"abc", {0, 0, 0, 0, 3, 0, 0, 0, 0x61, 0x62, 0x63}},
+        {"", {0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        ByteBlob blob;
+        blob.WriteHeader();
+        SerialisableString(c.text).Serialise(blob);
+        EXPECT_EQ(Bytes(blob, 16), c.record);
+        blob.WriteToFile("string.blob");
+
+        ByteBlob read;
+        ASSERT_TRUE(read.ReadFromFile("string.blob"));
+        SerialisableString back("old text");
+        EXPECT_TRUE(back.Deserialise(read));
+        EXPECT_EQ(back.text, c.text);
+    }
+}
+
+TEST(SerialisableString, RefusesOtherTagsAndOverlongLengths)
+{
+    // Tag 5, then a string record whose length claims far more bytes than the file holds.
+    WriteFile("bad-string.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                  5, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 'h', 'i'});
+    ByteBlob blob;
+    ASSERT_TRUE(blob.ReadFromFile("bad-string.blob"));
+    SerialisableString text("kept");
+    EXPECT_FALSE(text.Deserialise(blob));
+    EXPECT_EQ(blob.readCursor, 16u);
+    blob.ReadU32();
+    EXPECT_THROW(text.Deserialise(blob), ByteBlobError);
+    EXPECT_EQ(text.text, "kept");
+}

@@ -1,0 +1,118 @@
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "LogChannel.h"
+#include "Utilities.h"
+
+namespace
+{
+void WriteText(const std::string& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+}
+
+std::set<std::string> AsSet(const DynArray<std::string>& names)
+{
+    return std::set<std::string>(names.begin(), names.end());
+}
+} // namespace
+
+TEST(LoadFileToString, AddsALineFeedAfterEveryLine)
+{
+    const struct
+    {
+        const char* contents;
+        const char* expected;
+    } cases[] = {
+        {"a\nb\n", "a\nb\n\n"},
+        {"a\nb", "a\nb\n"},
+        {"", "\n"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.contents);
+        WriteText("text.txt", c.contents);
+        EXPECT_EQ(LoadFileToString("text.txt"), c.expected);
+    }
+}
+
+TEST(LoadFileToString, MissingFileIsReportedOnStandardOutput)
+{
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadFileToString("missing.txt"), "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: missing.txt\n");
+}
+
+TEST(ListDirectory, MatchesTheExactExtension)
+{
+    std::filesystem::create_directory("listing");
+    for (const char* name : {"a.fsd", "A.FSD", "a.fsd.bak", ".fsd", "b.vsd", "c.fsd"})
+        WriteText(std::string("listing/") + name, "x");
+    std::filesystem::create_directory("listing/folder.fsd");
+    std::filesystem::create_directory("listing/sub");
+    WriteText("listing/sub/d.fsd", "x");
+
+    EXPECT_EQ(AsSet(ListDirectory("listing", "fsd")), (std::set<std::string>{"a.fsd", "c.fsd", "folder.fsd"}));
+    EXPECT_EQ(ListDirectory("listing", "lrl").count, 0u);
+}
+
+TEST(ListDirectory, MissingFolderGivesEmptyListAndIsLogged)
+{
+    const uint32_t before = ErrorLog.GetHistory().count;
+    EXPECT_EQ(ListDirectory("no-such-folder", "lrl").count, 0u);
+    EXPECT_EQ(ErrorLog.GetHistory().count, before + 1);
+}
+
+TEST(SplitWords, SplitsAtSpacesOnly)
+{
+    const struct
+    {
+        const char* line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"  $source   colourTexture ", {"$source", "colourTexture"}},
+        {"", {}},
+        {"     ", {}},
+        {"a\tb c", {"a\tb", "c"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        const DynArray<std::string> words = SplitWords(c.line);
+        EXPECT_EQ(std::vector<std::string>(words.begin(), words.end()), c.words);
+    }
+}
+
+TEST(SignedLineDistance, SignFollowsTheTurn)
+{
+    EXPECT_FLOAT_EQ(SignedLineDistance({0, 0}, {1, 0}, {0, -1}), 0.5f);
+    EXPECT_FLOAT_EQ(SignedLineDistance({0, 0}, {1, 0}, {0, 1}), -0.5f);
+    EXPECT_NEAR(SignedLineDistance({0, 0}, {1, 0}, {0, -1}), 0.50000012f, 1e-7f);
+
+    // Collinear points give a zero with the negative sign, never not-a-number, also when the
+    // rounded factors of Heron's formula multiply to slightly below zero.
+    const float collinear[][6] = {{0, 0, 1, 0, 2, 0}, {0.1f, 0.1f, 0.7f, 0.7f, 0.3f, 0.3f}, {1e3f, 1e3f, 1e3f + 0.3f, 1e3f + 0.3f, 1e3f + 0.1f, 1e3f + 0.1f}};
+    for (const auto& p : collinear)
+    {
+        const float result = SignedLineDistance({p[0], p[1]}, {p[2], p[3]}, {p[4], p[5]});
+        EXPECT_EQ(result, 0.0f);
+        EXPECT_TRUE(std::signbit(result));
+    }
+}
+
+TEST(CircleTouchesRect, StrictOverlap)
+{
+    // Rectangle x 0..2, y 0..1.
+    EXPECT_TRUE(CircleTouchesRect(0, 2, 0, 1, {1, 0.5f}, 0.001f));
+    EXPECT_FALSE(CircleTouchesRect(0, 2, 0, 1, {1, 0.5f}, 0.0f));
+    EXPECT_FALSE(CircleTouchesRect(0, 2, 0, 1, {3, 0.5f}, 1.0f)); // reaches the edge exactly
+    EXPECT_TRUE(CircleTouchesRect(0, 2, 0, 1, {3, 0.5f}, 1.0001f));
+    EXPECT_FALSE(CircleTouchesRect(0, 2, 0, 1, {3, 2}, 1.4f)); // corner at distance sqrt(2)
+    EXPECT_TRUE(CircleTouchesRect(0, 2, 0, 1, {-1, -1}, 1.5f));
+}
