@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+#include <glm/vec2.hpp>
+
+#include "DynArray.h"
+#include "MeshVertex.h"
+
+/// A list of textured vertices drawn as triangles from one OpenGL vertex buffer: the screen quad,
+/// shape fills, magnetism quads and world texts. The owner fills it, uploads it, then draws it any
+/// number of times. Filling needs no GL context; `CreateBuffer`, `Upload` and `Draw` do.
+class Mesh
+{
+public:
+    uint32_t buffer = 0;
+    DynArray<MeshVertex> vertices;
+    bool created = false; ///< set by `CreateBuffer`; only then is the buffer deleted
+
+    Mesh() = default;
+    ~Mesh();
+    Mesh(const Mesh&) = delete;
+    Mesh& operator=(const Mesh&) = delete;
+
+    /// Appends the two triangles of the unit square centred on the origin (v = 0 along the top).
+    void AddUnitQuad();
+    /// Appends two triangles spanning the opposite corners `posA` and `posB` with their texture
+    /// coordinates `uvA` and `uvB`.
+    void AddQuad(glm::vec2 posA, glm::vec2 posB, glm::vec2 uvA, glm::vec2 uvB);
+    /// Reallocates the vertex block; see `DynArray::Reserve`.
+    void Reserve(uint32_t count) { vertices.Reserve(count); }
+
+    /// Generates the vertex buffer and marks the mesh created.
+    void CreateBuffer();
+    /// Uploads the vertices in use as static data.
+    void Upload();
+    /// Draws the uploaded vertices as triangles with attribute 0 the position and attribute 1 the
+    /// texture coordinate. The caller binds the program, its uniforms and textures.
+    void Draw();
+};

@@ -1,0 +1,106 @@
+#include "Texture.h"
+
+#include <glad/gl.h>
+#include <stb_image.h>
+
+#include "ByteBlob.h"
+#include "LogChannel.h"
+
+bool Texture::ReadAtlas(const std::string& name, ByteBlob& blob, uint32_t& atlasWidth, uint32_t& atlasHeight)
+{
+    if (!blob.ReadFromFile("Fonts/" + name) || !blob.Decompress())
+        return false;
+    try
+    {
+        atlasWidth = blob.ReadU32();
+        atlasHeight = blob.ReadU32();
+    }
+    catch (const ByteBlobError& error)
+    {
+        ErrorLog << LogLocation(__FILE__, 40) << "Font atlas \"" << name << "\" is unreadable: " << error.what();
+        ErrorLog.EndMessage();
+        return false;
+    }
+    const uint64_t sampleBytes = static_cast<uint64_t>(atlasWidth) * atlasHeight * sizeof(uint16_t);
+    if (atlasWidth == 0 || atlasHeight == 0 || atlasWidth > MaxAtlasSide || atlasHeight > MaxAtlasSide || sampleBytes > blob.BytesLeft())
+    {
+        ErrorLog << LogLocation(__FILE__, 48) << "Font atlas \"" << name << "\" claims " << atlasWidth << " by "
+                 << atlasHeight << " samples but holds " << blob.BytesLeft() / 2 << ".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    return true;
+}
+
+Texture& Texture::Load(std::string name)
+{
+    loaded = false;
+    if (name.size() < 3)
+    {
+        ErrorLog << LogLocation(__FILE__, 60) << "Texture name \"" << name << "\" is too short to load.";
+        ErrorLog.EndMessage();
+        return *this;
+    }
+    const std::string ending = name.substr(name.size() - 3);
+
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    InfoLog << "Texture: " << name << " loaded with OpenGL resource ID: " << id;
+    InfoLog.EndMessage();
+
+    if (ending == "dat")
+    {
+        ByteBlob blob;
+        uint32_t atlasWidth = 0;
+        uint32_t atlasHeight = 0;
+        if (!ReadAtlas(name, blob, atlasWidth, atlasHeight))
+        {
+            // Never upload garbage: the owner sees an unloaded texture and rebuilds the atlas.
+            glBindTexture(GL_TEXTURE_2D, 0);
+            glDeleteTextures(1, &id);
+            id = 0;
+            return *this;
+        }
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R16, static_cast<GLsizei>(atlasWidth), static_cast<GLsizei>(atlasHeight), 0, GL_RED,
+                     GL_UNSIGNED_SHORT, blob.data + blob.readCursor);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        loaded = true;
+    }
+    else
+    {
+        const std::string path = "Images/" + name;
+        unsigned char* pixels = stbi_load(path.c_str(), &width, &height, &channels, 0);
+        GLenum format = 0;
+        switch (channels)
+        {
+        case 1: format = GL_RED; break;
+        case 3: format = GL_RGB; break;
+        case 4: format = GL_RGBA; break;
+        default: break;
+        }
+        if (pixels != nullptr && format != 0)
+        {
+            // Rows of a 1- or 3-channel image are tightly packed; the default alignment of 4
+            // would read past the end of the decoded pixels.
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+            glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        }
+        stbi_image_free(pixels);
+        loaded = true;
+    }
+
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return *this;
+}
+
+void Texture::Release()
+{
+    if (!loaded)
+        return;
+    glDeleteTextures(1, &id);
+    loaded = false;
+}

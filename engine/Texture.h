@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class ByteBlob;
+
+/// A 2D OpenGL texture loaded from an image under "Images/" or from a 16-bit distance-field atlas
+/// file under "Fonts/" (any name ending in "dat"). A plain record: its owner deletes the GL texture
+/// when `loaded` is set (`Release`) and then frees the record.
+class Texture
+{
+public:
+    uint32_t id = 0;      ///< the GL texture name
+    int32_t width = 0;    ///< pixels, filled by the image decoder
+    int32_t height = 0;   ///< pixels, filled by the image decoder
+    int32_t channels = 0; ///< as stored in the image file, filled by the decoder
+    bool loaded = false;
+
+    /// Creates the GL texture and fills it from the named file; returns this record. An image that
+    /// cannot be read or has 2 channels gives a texture without storage, still marked loaded. An
+    /// atlas that is missing, short or corrupt is logged and leaves no texture (`loaded` false),
+    /// so that its owner can build it again. Needs a current context.
+    Texture& Load(std::string name);
+
+    /// Deletes the GL texture when loaded. Needs a current context.
+    void Release();
+
+    /// Reads and checks an atlas file ("Fonts/" + `name`): a byte blob, normally deflated, holding
+    /// u32 width, u32 height and width x height u16 samples. On success the samples start at
+    /// `blob.data + blob.readCursor`. Logs and answers false on any fault. Needs no GL context.
+    static bool ReadAtlas(const std::string& name, ByteBlob& blob, uint32_t& atlasWidth, uint32_t& atlasHeight);
+
+    /// The largest atlas side accepted from a file.
+    static constexpr uint32_t MaxAtlasSide = 16384;
+};
