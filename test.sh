@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build (unit, window and
-# end-to-end tests), then the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# end-to-end tests), the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the fuzz targets for a bounded time.
 # Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -17,4 +18,9 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DLEDROW_SANITIZE=ON
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j"$jobs" -L unit
+# Arbitrary bytes against the loaders, for a bounded time from the committed corpus.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLEDROW_BUILD_FUZZERS=ON -DLEDROW_BUILD_GAME=OFF -DBUILD_TESTING=OFF
+cmake --build build-fuzz -j"$jobs"
+tools/fuzz/run-fuzzers.sh build-fuzz "${LEDROW_FUZZ_SECONDS:-60}"
 echo "All tests passed."

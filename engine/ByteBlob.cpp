@@ -93,6 +93,22 @@ bool ByteBlob::ReadFromFile(const std::string& path)
         size = static_cast<uint32_t>(file.gcount());
     }
 
+    return AcceptLoadedBytes();
+}
+
+bool ByteBlob::ReadFromMemory(const uint8_t* bytes, uint32_t count)
+{
+    size = 0;
+    if (count > capacity)
+        Reserve(count);
+    if (count > 0)
+        std::memcpy(data, bytes, count);
+    size = count;
+    return AcceptLoadedBytes();
+}
+
+bool ByteBlob::AcceptLoadedBytes()
+{
     const uint32_t magic = GetMagic();
     if (size >= HeaderSize && (magic == PlainMagic || magic == DeflatedMagic))
     {

@@ -104,6 +104,8 @@ public:
     /// Replaces the contents with the file's bytes. True, with reading mode on and the cursor at
     /// the payload, when the file holds a header with either magic; otherwise false, logged.
     bool ReadFromFile(const std::string& path);
+    /// `ReadFromFile` for bytes already in memory (a received or generated file).
+    bool ReadFromMemory(const uint8_t* bytes, uint32_t count);
     /// Writes all `size` bytes, header included, replacing the file. A failure is logged.
     void WriteToFile(const std::string& path) const;
 
@@ -120,6 +122,7 @@ public:
     uint32_t GetPayloadCount() const;
 
 private:
+    bool AcceptLoadedBytes();
     void AddToCount(uint32_t bytes);
     void SetU32At(uint32_t offset, uint32_t value);
     void ReplacePayload(const uint8_t* payload, uint32_t length, uint32_t magic);

@@ -36,6 +36,9 @@ public:
     const std::string& GetName() const { return name; }
     /// Every line ended on this channel, oldest first. Never shrinks.
     const DynArray<std::string>& GetHistory() const { return history; }
+    /// Forgets the history. The game keeps every line for its whole life and never calls this;
+    /// tools that log millions of lines in one process (fuzzers) do, to stay within memory.
+    void ClearHistory() { history.Clear(); }
 
 private:
     std::string name;

@@ -36,7 +36,8 @@ install_file() { # source relative-path
 
 while IFS= read -r -d '' file; do
   rel=${file#"$top/data/"}
-  case "$rel" in */.gitkeep|.gitkeep) continue ;; esac
+  # An empty folder of the tree is kept in git by a .gitkeep; the folder is what the game needs.
+  case "$rel" in */.gitkeep) mkdir -p "$dest/$(dirname "$rel")"; continue ;; .gitkeep) continue ;; esac
   install_file "$file" "$rel"
 done < <(find "$top/data" -type f -print0)
 
