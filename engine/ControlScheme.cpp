@@ -173,12 +173,14 @@ bool IsAnyBindingHeld(const DynArray<InputBinding>& bindings, GLFWwindow* window
         switch (binding.device)
         {
         case InputDevice::Key:
-            // GLFW reports codes outside its key range as an error each time it is asked.
-            if (window != nullptr && KeyCodeToName.contains(binding.code) && glfwGetKey(window, binding.code) == GLFW_PRESS)
+            // GLFW reports codes outside its ranges as an error each time it is asked.
+            if (window != nullptr && binding.code >= GLFW_KEY_SPACE && binding.code <= GLFW_KEY_LAST &&
+                glfwGetKey(window, binding.code) == GLFW_PRESS)
                 return true;
             break;
         case InputDevice::Mouse:
-            if (window != nullptr && MouseButtonToName.contains(binding.code) && glfwGetMouseButton(window, binding.code) == GLFW_PRESS)
+            if (window != nullptr && binding.code >= 0 && binding.code <= GLFW_MOUSE_BUTTON_LAST &&
+                glfwGetMouseButton(window, binding.code) == GLFW_PRESS)
                 return true;
             break;
         case InputDevice::Controller:

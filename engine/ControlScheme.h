@@ -51,9 +51,9 @@ public:
 };
 
 /// True when any binding of `bindings` is held now: a key or mouse button pressed in `window`, or a
-/// controller button pressed on the first gamepad. `Unknown` bindings and codes without a name are
-/// never held; with a null window only controller bindings can be. Needs GLFW to be initialised
-/// for anything but an empty list to be held.
+/// controller button pressed on the first gamepad. `Unknown` bindings, codes outside GLFW's key
+/// and mouse-button ranges and controller codes outside 0 to 13 are never held; with a null window
+/// only controller bindings can be. Nothing is held while GLFW is not initialised.
 bool IsAnyBindingHeld(const DynArray<InputBinding>& bindings, GLFWwindow* window);
 
 /// Whether the gamepad button that the game's controller code `code` names (0 "Controller::A" to
