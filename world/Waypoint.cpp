@@ -59,7 +59,11 @@ void DrawDashes(LineRenderer& lines, const GateLine& gate, const glm::vec3& even
 {
     const glm::vec2 span = gate.to - gate.from;
     const float halfUnits = std::trunc(2.0f * Length(span) + DashCountTolerance);
-    const int32_t count = std::min(2 * static_cast<int32_t>(std::min(halfUnits, 1.0e6f)) + 1, MaxGateDashes);
+    constexpr int32_t MaxHalfUnits = (MaxGateDashes - 1) / 2;
+    // Written so that a length that is not a number takes the limit too.
+    const int32_t wholeHalfUnits =
+        halfUnits >= 0.0f && halfUnits < static_cast<float>(MaxHalfUnits) ? static_cast<int32_t>(halfUnits) : MaxHalfUnits;
+    const int32_t count = 2 * wholeHalfUnits + 1;
     for (int32_t i = 0; i < count; ++i)
     {
         const glm::vec2 start = gate.from + span * (static_cast<float>(i) / static_cast<float>(count));

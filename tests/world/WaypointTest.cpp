@@ -353,7 +353,15 @@ TEST(Waypoint, AbsurdlyLongGateDrawsABoundedNumberOfDashes)
     LineRenderer lines;
     const GateProgress player = Progress(0, FLT_MAX);
     waypoint.Draw(lines, &player);
-    EXPECT_LE(lines.SegmentCount(), 4 * CircleSegments + 4001);
+    EXPECT_EQ(lines.SegmentCount(), 4 * CircleSegments + 4001);
+
+    // A gate that is not even a number long (refused by the loader) must not count dashes from
+    // it either.
+    LineRenderer broken;
+    Waypoint nanGate({std::numeric_limits<float>::quiet_NaN(), 0.0f}, {1.0f, 0.0f}, {0.0f, -1.0f});
+    nanGate.previous = 0;
+    nanGate.Draw(broken, &player);
+    EXPECT_LE(broken.SegmentCount(), 4 * CircleSegments + 4001);
 }
 
 TEST(Waypoint, BodyHasTwoSolidPostsAndASensorGate)
