@@ -1,11 +1,53 @@
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include <GLFW/glfw3.h>
+
+#include "FramePacer.h"
 #include "InputNames.h"
+#include "LedrowGame.h"
 #include "LogChannel.h"
 
-int main()
+int main(int, char**)
 {
     // First, so that the list of bindable names is there even when start-up fails later on.
     WriteControlInfo();
-    InfoLog << "Quorvane Ledrow starting.";
-    InfoLog.EndMessage();
-    return 0;
+
+    int exitCode = 0;
+    try
+    {
+        auto game = std::make_unique<LedrowGame>();
+        if (!game->IsReady())
+        {
+            std::cerr << "Quorvane Ledrow could not start: " << game->GetStartupFailure() << "." << std::endl;
+            return 1;
+        }
+
+        // The swap is meant to wait for each refresh; where it does not, the loop waits out the rest
+        // of the period itself so that the fixed step keeps to the clock.
+        FramePacer pacer(1.0 / game->refreshRate);
+        try
+        {
+            while (!glfwWindowShouldClose(game->window) && !game->quit)
+            {
+                game->UpdateMenus();
+                game->Render();
+                pacer.WaitForNextFrame();
+            }
+        }
+        catch (const std::exception& fault)
+        {
+            ErrorLog << LogLocation(__FILE__, __LINE__) << "The game stopped on an unexpected fault: " << fault.what();
+            ErrorLog.EndMessage();
+            exitCode = 1;
+        }
+        // The game is destroyed here, also after a fault, so the settings, logs and window are closed properly.
+    }
+    catch (const std::exception& fault)
+    {
+        std::cerr << "Quorvane Ledrow could not start: " << fault.what() << std::endl;
+        return 1;
+    }
+    return exitCode;
 }

@@ -1,0 +1,223 @@
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <glad/gl.h>
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+#include <imgui.h>
+#include <imgui_impl_glfw.h>
+#include <imgui_internal.h>
+
+#include "LedrowGame.h"
+#include "LogChannel.h"
+
+namespace
+{
+const char* const DefaultSettings = "{\n \"fullscreen\": false,\n \"resolutionScale\": 1.0\n}";
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool HistoryHas(const LogChannel& channel, const std::string& line)
+{
+    for (const std::string& entry : channel.GetHistory())
+    {
+        if (entry == line)
+            return true;
+    }
+    return false;
+}
+
+// Runs the game's frames itself, as main does but without pacing, and clicks its buttons through
+// the user-interface back-end's own input callbacks.
+class GameHarness : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure(); }
+
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            game.UpdateMenus();
+            game.Render();
+        }
+    }
+
+    // Clicks the button `label` of the user-interface window `windowName`, found in row `row`
+    // below `textLines` lines of text. Windows fit their contents from (60, 60).
+    void Click(const char* windowName, const char* label, int row, int textLines = 0)
+    {
+        Frames(3); // a window that just appeared takes a frame to fit its contents
+        ImGuiWindow* window = ImGui::FindWindowByName(windowName);
+        ASSERT_NE(window, nullptr) << windowName;
+        ASSERT_TRUE(window->Active) << windowName << " is not shown";
+        const ImGuiStyle& style = ImGui::GetStyle();
+        const float rowHeight = ImGui::GetFrameHeight();
+        const float x = window->Pos.x + style.WindowPadding.x + (ImGui::CalcTextSize(label).x + style.FramePadding.x * 2.0f) / 2.0f;
+        const float y = window->Pos.y + window->TitleBarHeight() + style.WindowPadding.y +
+                        textLines * (ImGui::GetFontSize() + style.ItemSpacing.y) + row * (rowHeight + style.ItemSpacing.y) +
+                        rowHeight / 2.0f;
+        glfwSetCursorPos(game.window, x, y);
+        ImGui_ImplGlfw_CursorEnterCallback(game.window, GLFW_TRUE);
+        Frames(1);
+        ImGui_ImplGlfw_MouseButtonCallback(game.window, GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0);
+        Frames(1);
+        ImGui_ImplGlfw_MouseButtonCallback(game.window, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
+        Frames(1);
+    }
+
+    void ExpectChannelsSized(uint32_t width, uint32_t height)
+    {
+        for (FrameBuffer* channel : {game.colourChannel.get(), game.fontChannel.get(), game.worldShapesChannel.get(),
+                                     game.magnetismChannel.get()})
+        {
+            EXPECT_EQ(channel->width, width);
+            EXPECT_EQ(channel->height, height);
+            GLint textureWidth = 0;
+            glBindTexture(GL_TEXTURE_2D, channel->texture);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+            EXPECT_EQ(textureWidth, static_cast<GLint>(width));
+        }
+    }
+
+    LedrowGame game;
+};
+} // namespace
+
+TEST_F(GameHarness, StartUpWritesTheSettingsAndBuildsTheChannels)
+{
+    EXPECT_EQ(ReadFile("config.json"), DefaultSettings);
+    EXPECT_TRUE(HistoryHas(InfoLog, "Refresh rate guessed at 0hz."));
+    EXPECT_TRUE(HistoryHas(InfoLog, "ENet initialised successfully!"));
+    EXPECT_EQ(ErrorLog.GetHistory().count, 0u);
+    EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+    EXPECT_EQ(game.timeScale, 0.8333333f);
+
+    struct Expected
+    {
+        FrameBuffer* channel;
+        ComponentType type;
+        uint32_t channels;
+    };
+    for (const Expected& e : {Expected{game.colourChannel.get(), ComponentUnsigned8, 4}, Expected{game.fontChannel.get(), ComponentUnsigned16, 1},
+                              Expected{game.worldShapesChannel.get(), ComponentHalfFloat, 1},
+                              Expected{game.magnetismChannel.get(), ComponentHalfFloat, 4}})
+    {
+        ASSERT_NE(e.channel, nullptr);
+        EXPECT_TRUE(e.channel->created);
+        EXPECT_EQ(e.channel->componentType, e.type);
+        EXPECT_EQ(e.channel->channels, e.channels);
+    }
+    ExpectChannelsSized(1920, 1280);
+    EXPECT_TRUE(game.shapeShader.owned);
+    EXPECT_TRUE(game.textMesh.created);
+    EXPECT_TRUE(game.shapesMesh.created);
+
+    // The menus use the game's font at 32 pixels, which the run-time tree carries.
+    ASSERT_EQ(ImGui::GetIO().Fonts->Fonts.Size, 1);
+    EXPECT_EQ(ImGui::GetIO().Fonts->Fonts[0]->FontSize, 32.0f);
+
+    Frames(2);
+    EXPECT_EQ(game.windowWidth, 1920);
+    EXPECT_EQ(game.windowHeight, 1280);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(GameHarness, ChannelsFollowTheScaleOnTheNextFrameButTheFileWaitsForAnApply)
+{
+    game.screenState = LedrowGame::OptionsScreen;
+    game.config.resolutionScale = 0.75f; // as the options slider sets it
+    Frames(1);
+    ExpectChannelsSized(1440, 960);
+    Click("Options", "Abandon unapplied changes and leave", 4);
+    EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+    ExpectChannelsSized(1440, 960);
+    EXPECT_EQ(ReadFile("config.json"), DefaultSettings);
+
+    // A minimised window has no size; the channels keep theirs.
+    game.OnResize(0, 0);
+    ExpectChannelsSized(1440, 960);
+}
+
+TEST_F(GameHarness, ApplyingDisplayOptionsResizesTheWindowAndSavesTheSettings)
+{
+    game.config.resolutionScale = 0.5f;
+    game.ApplyDisplayOptions();
+    int x = 0, y = 0, width = 0, height = 0;
+    glfwGetWindowPos(game.window, &x, &y);
+    glfwGetWindowSize(game.window, &width, &height);
+    EXPECT_EQ(x, 100);
+    EXPECT_EQ(y, 100);
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 720);
+    EXPECT_EQ(game.windowWidth, 1280);
+    EXPECT_EQ(game.windowHeight, 720);
+    ExpectChannelsSized(640, 360);
+    EXPECT_EQ(ReadFile("config.json"), "{\n \"fullscreen\": false,\n \"resolutionScale\": 0.5\n}");
+
+    game.config.fullscreen = true;
+    game.ApplyDisplayOptions();
+    EXPECT_EQ(glfwGetWindowMonitor(game.window), glfwGetPrimaryMonitor());
+    glfwGetWindowSize(game.window, &width, &height);
+    EXPECT_EQ(width, 1920);
+    EXPECT_EQ(height, 1280);
+    ExpectChannelsSized(960, 640);
+    EXPECT_EQ(ReadFile("config.json"), "{\n \"fullscreen\": true,\n \"resolutionScale\": 0.5\n}");
+}
+
+TEST_F(GameHarness, ButtonsMoveBetweenTheScreens)
+{
+    struct Case
+    {
+        uint32_t from;
+        const char* window;
+        const char* label;
+        int row;
+        int textLines;
+        uint32_t to;
+    };
+    const Case cases[] = {
+        {LedrowGame::MainScreen, "Main screen", "Play", 0, 0, LedrowGame::LevelSelect},
+        {LedrowGame::MainScreen, "Main screen", "Level editor", 1, 0, LedrowGame::LevelEditorScreen},
+        {LedrowGame::MainScreen, "Main screen", "Options", 2, 0, LedrowGame::OptionsScreen},
+        {LedrowGame::MainScreen, "Main screen", "Credits", 3, 0, LedrowGame::CreditsScreen},
+        {LedrowGame::OptionsScreen, "Options", "Apply changes", 2, 0, LedrowGame::OptionsScreen},
+        {LedrowGame::OptionsScreen, "Options", "Apply and leave", 3, 0, LedrowGame::MainScreen},
+        {LedrowGame::OptionsScreen, "Options", "Abandon unapplied changes and leave", 4, 0, LedrowGame::MainScreen},
+        {LedrowGame::CreditsScreen, "Credits", "Cool", 0, 1, LedrowGame::MainScreen},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.label);
+        game.screenState = c.from;
+        Click(c.window, c.label, c.row, c.textLines);
+        EXPECT_EQ(game.screenState, c.to);
+        EXPECT_FALSE(game.quit);
+    }
+
+    game.screenState = LedrowGame::MainScreen;
+    Click("Main screen", "Quit", 4);
+    EXPECT_TRUE(game.quit);
+    EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+}
+
+// A settings file that cannot be read must not stop the game: it starts on the defaults and
+// writes them back.
+TEST(LedrowGame, MalformedSettingsStillStartTheGame)
+{
+    std::ofstream("config.json") << "{ this is not json";
+    LedrowGame game;
+    ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure();
+    ASSERT_EQ(ErrorLog.GetHistory().count, 1u);
+    EXPECT_EQ(ErrorLog.GetHistory()[0].rfind("[Config.cpp:", 0), 0u);
+    EXPECT_FALSE(game.config.fullscreen);
+    EXPECT_EQ(game.config.resolutionScale, 1.0f);
+    EXPECT_EQ(ReadFile("config.json"), DefaultSettings);
+}

@@ -1,0 +1,277 @@
+#include "LedrowGame.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <enet/enet.h>
+#include <glad/gl.h>
+#include <GLFW/glfw3.h>
+#include <imgui.h>
+#include <imgui_impl_opengl3.h>
+
+#include "LogChannel.h"
+
+namespace
+{
+// The user-interface library asserts on data that is not a font, so only files that begin like
+// a TrueType or OpenType font are handed to it.
+bool LooksLikeFont(const std::string& bytes)
+{
+    if (bytes.size() < 12)
+        return false;
+    static const char* const signatures[] = {"\x00\x01\x00\x00", "OTTO", "true", "typ1", "1\x00\x00\x00"};
+    for (const char* signature : signatures)
+    {
+        if (std::memcmp(bytes.data(), signature, 4) == 0)
+            return true;
+    }
+    return false;
+}
+
+uint32_t ChannelSide(int32_t windowSide, float scale)
+{
+    // The slider keeps the scale in range; this keeps a stray value from sizing a channel at
+    // nothing or at more than any GPU holds.
+    scale = std::clamp(scale, Config::MinResolutionScale, Config::MaxResolutionScale);
+    return std::max(1u, static_cast<uint32_t>(static_cast<float>(windowSide) * scale));
+}
+} // namespace
+
+LedrowGame::LedrowGame()
+{
+    if (!IsReady())
+        return;
+    // The level in play, the level editor and the network manager start empty here.
+
+    // The game font is loaded here from its cache, or built and cached on the first start.
+
+    config.Save();
+
+    // The public-address fetch starts here, on a thread of its own that is detached at once.
+
+    if (enet_initialize() != 0)
+    {
+        ErrorLog << LogLocation(__FILE__, 34) << "ENet failed to initialise! Aborting...";
+        ErrorLog.EndMessage();
+    }
+    else
+    {
+        networkLibraryStarted = true;
+        InfoLog << "ENet initialised successfully!";
+        InfoLog.EndMessage();
+    }
+
+    glLineWidth(3.0f);
+    glEnable(GL_LINE_SMOOTH);
+    glEnable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+
+    LoadMenuFont();
+
+    colourChannel = std::make_unique<FrameBuffer>(ComponentUnsigned8, 4);
+    fontChannel = std::make_unique<FrameBuffer>(ComponentUnsigned16, 1);
+    worldShapesChannel = std::make_unique<FrameBuffer>(ComponentHalfFloat, 1);
+    magnetismChannel = std::make_unique<FrameBuffer>(ComponentHalfFloat, 4);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+
+    textMesh.CreateBuffer();
+    shapesMesh.CreateBuffer();
+    shapeShader = Shader("BaseShaders/Shape.vsd", "BaseShaders/Shape.fsd");
+
+    // The post effects are loaded here, "Passthrough" selected, and the game font handed to the
+    // render pass.
+}
+
+LedrowGame::~LedrowGame()
+{
+    colourChannel.reset();
+    fontChannel.reset();
+    worldShapesChannel.reset();
+    magnetismChannel.reset();
+    // The level in play, if any, is destroyed here, which ends its game.
+    if (networkLibraryStarted)
+        enet_deinitialize();
+}
+
+void LedrowGame::UpdateMenus()
+{
+    if (!IsReady())
+        return;
+    // The network is serviced first; what it answers drives the level-select and play screens.
+    Step();
+    switch (screenState)
+    {
+    case MainScreen:
+        UpdateMainScreen();
+        break;
+    case LevelSelect:
+    case Playing:
+    case LevelEditorScreen:
+        // The level select with its lobby, play and the editor run here.
+        break;
+    case OptionsScreen:
+        UpdateOptionsScreen();
+        break;
+    case CreditsScreen:
+        UpdateCreditsScreen();
+        break;
+    default:
+        break;
+    }
+}
+
+void LedrowGame::Render()
+{
+    if (!IsReady())
+        return;
+    // The world's lines would be drawn into the colour channel here; until then the batch is still
+    // emptied every frame so that it cannot grow.
+    worldLines.Clear();
+
+    // The channel passes and the post effect that composes them onto the screen come here. Until
+    // an effect covers the window, it is cleared so that no stale frame shows through.
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, windowWidth, windowHeight);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    ImGui::Render();
+    ImDrawData* drawData = ImGui::GetDrawData();
+    if (drawData != nullptr && drawData->Valid)
+        ImGui_ImplOpenGL3_RenderDrawData(drawData);
+
+    glfwSwapBuffers(window);
+    glfwPollEvents();
+}
+
+void LedrowGame::UpdateMainScreen()
+{
+    ImGui::Begin("Main screen");
+    if (ImGui::Button("Play"))
+        screenState = LevelSelect;
+    if (ImGui::Button("Level editor"))
+        screenState = LevelEditorScreen; // the new editor is created here, on the game's camera and window
+    if (ImGui::Button("Options"))
+        screenState = OptionsScreen;
+    if (ImGui::Button("Credits"))
+        screenState = CreditsScreen;
+    if (ImGui::Button("Quit"))
+        quit = true;
+    ImGui::End();
+}
+
+void LedrowGame::UpdateOptionsScreen()
+{
+    ImGui::Begin("Options");
+    ImGui::Checkbox("Fullscreen: ", &config.fullscreen);
+    // Typed-in values (control-click) are clamped too: the channels are sized by this factor.
+    ImGui::SliderFloat("Resolution scale: ", &config.resolutionScale, Config::MinResolutionScale, Config::MaxResolutionScale, "%.3f",
+                       ImGuiSliderFlags_AlwaysClamp);
+    if (ImGui::Button("Apply changes"))
+        ApplyDisplayOptions();
+    if (ImGui::Button("Apply and leave"))
+    {
+        ApplyDisplayOptions();
+        screenState = MainScreen;
+    }
+    if (ImGui::Button("Abandon unapplied changes and leave"))
+        screenState = MainScreen;
+    ImGui::Separator();
+    ImGui::TextWrapped("To customise controls, have a look in Data/ControlInfo.txt (sorry)");
+    ImGui::End();
+}
+
+void LedrowGame::UpdateCreditsScreen()
+{
+    ImGui::Begin("Credits");
+    ImGui::Text("Jorvel made this game");
+    if (ImGui::Button("Cool"))
+        screenState = MainScreen;
+    ImGui::End();
+}
+
+void LedrowGame::OnMouseDown(int32_t)
+{
+    // Mouse presses reach the level editor here, on its screen only.
+}
+
+void LedrowGame::OnMouseUp(int32_t)
+{
+    // Mouse releases reach the level editor here, on its screen only.
+}
+
+void LedrowGame::OnScroll(bool)
+{
+    // The wheel zooms the editor's view here, on its screen and while it is not play-testing.
+}
+
+void LedrowGame::OnKey(int32_t, bool, bool, bool, bool)
+{
+    // Keys reach the level editor here, on its screen only; then, on every screen, pressing the
+    // grave accent reloads every post effect and selects "Passthrough".
+}
+
+void LedrowGame::OnResize(int32_t width, int32_t height)
+{
+    ResizeChannels(width, height);
+    windowWidth = width;
+    windowHeight = height;
+}
+
+void LedrowGame::ApplyDisplayOptions()
+{
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+    if (config.fullscreen && mode != nullptr)
+        glfwSetWindowMonitor(window, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
+    else
+        glfwSetWindowMonitor(window, nullptr, 100, 100, 1280, 720, mode != nullptr ? mode->refreshRate : GLFW_DONT_CARE);
+    glfwGetFramebufferSize(window, &windowWidth, &windowHeight);
+    ResizeChannels(windowWidth, windowHeight);
+    config.Save();
+}
+
+void LedrowGame::ResizeChannels(int32_t width, int32_t height)
+{
+    if (width <= 0 || height <= 0 || !colourChannel)
+        return;
+    const uint32_t channelWidth = ChannelSide(width, config.resolutionScale);
+    const uint32_t channelHeight = ChannelSide(height, config.resolutionScale);
+    for (FrameBuffer* channel : {colourChannel.get(), fontChannel.get(), worldShapesChannel.get(), magnetismChannel.get()})
+        channel->Resize(channelWidth, channelHeight);
+}
+
+void LedrowGame::LoadMenuFont()
+{
+    std::ifstream file(MenuFontPath, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    if (bytes.empty())
+    {
+        InfoLog << "The menu font " << MenuFontPath << " could not be read; the menus use the built-in font.";
+        InfoLog.EndMessage();
+        return;
+    }
+    if (!LooksLikeFont(bytes))
+    {
+        InfoLog << "The menu font " << MenuFontPath << " is not a TrueType or OpenType font; the menus use the built-in font.";
+        InfoLog.EndMessage();
+        return;
+    }
+
+    ImFontAtlas* atlas = ImGui::GetIO().Fonts;
+    ImFontConfig fontConfig;
+    fontConfig.OversampleH = 3;
+    fontConfig.OversampleV = 1;
+    // The atlas owns the copy and frees it with the library's allocator.
+    void* data = ImGui::MemAlloc(bytes.size());
+    std::memcpy(data, bytes.data(), bytes.size());
+    if (atlas->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), 32.0f, &fontConfig) == nullptr || !atlas->Build())
+    {
+        atlas->Clear();
+        InfoLog << "The menu font " << MenuFontPath << " could not be built; the menus use the built-in font.";
+        InfoLog.EndMessage();
+    }
+}

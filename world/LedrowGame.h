@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "FrameBuffer.h"
+#include "GameBase.h"
+#include "Mesh.h"
+#include "Shader.h"
+
+/// The game: on top of the window, frame step and camera of `GameBase` it runs the screens and
+/// owns the off-screen channels, meshes and shaders of the render pass. `main` builds one and
+/// calls `UpdateMenus` then `Render` once per frame until the window closes or `quit` is set.
+class LedrowGame : public GameBase
+{
+public:
+    /// The values of `screenState`; any other value runs no screen logic.
+    enum ScreenState : uint32_t
+    {
+        MainScreen = 0,
+        LevelSelect = 1,
+        Playing = 2,
+        LevelEditorScreen = 3,
+        OptionsScreen = 4,
+        CreditsScreen = 5,
+    };
+
+    /// The start-up sequence; when the window could not be made (`IsReady` false) it stops after
+    /// the base and the game must only be destroyed.
+    LedrowGame();
+    ~LedrowGame() override;
+
+    /// Once per frame: the frame step, then the current screen.
+    void UpdateMenus();
+    /// Draws the frame after `UpdateMenus`, swaps the buffers, then polls window events (the
+    /// handlers run there).
+    void Render();
+
+    void OnMouseDown(int32_t button) override;
+    void OnMouseUp(int32_t button) override;
+    void OnScroll(bool up) override;
+    void OnKey(int32_t key, bool pressed, bool alt, bool control, bool shift) override;
+    /// Sizes the four channels to the window times the resolution scale and keeps the window size.
+    /// A window of no area (minimised) leaves the channels as they were.
+    void OnResize(int32_t width, int32_t height) override;
+
+    /// Puts the window into full screen on the primary monitor at its current mode, or into a
+    /// 1280 by 720 window at (100, 100), resizes the channels and saves the settings.
+    void ApplyDisplayOptions();
+
+    uint32_t screenState = MainScreen;
+    float timeScale = 0.8333333f; ///< multiplies the frame step for the level and the editor
+
+    /// The off-screen channels that the post effect composes, in the order it takes them.
+    std::unique_ptr<FrameBuffer> colourChannel;
+    std::unique_ptr<FrameBuffer> fontChannel;
+    std::unique_ptr<FrameBuffer> worldShapesChannel;
+    std::unique_ptr<FrameBuffer> magnetismChannel;
+    Mesh textMesh;
+    Mesh shapesMesh;
+    Shader shapeShader; ///< the world-shape fills
+
+    int32_t windowWidth = 0;  ///< pixels, as last resized or applied
+    int32_t windowHeight = 0; ///< pixels
+
+    /// The menus' font file, added to the user-interface library at 32 pixels when it can be read.
+    static constexpr const char* MenuFontPath = "Fonts/Atkinson-Hyperlegible-Bold-102.otf";
+
+private:
+    void UpdateMainScreen();
+    void UpdateOptionsScreen();
+    void UpdateCreditsScreen();
+    void ResizeChannels(int32_t width, int32_t height);
+    void LoadMenuFont();
+
+    bool networkLibraryStarted = false;
+};
