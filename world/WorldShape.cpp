@@ -8,7 +8,6 @@
 #include "LineRenderer.h"
 #include "LogChannel.h"
 #include "ShapeEditState.h"
-#include "Utilities.h"
 
 namespace
 {
@@ -329,25 +328,26 @@ bool WorldShape::HitTestPoint(glm::vec2 point)
         return false;
     if (outline.count < 3)
         return false;
-    auto side = [&](glm::vec2 a, glm::vec2 b) {
-        return (point.x - a.x) * (b.y - a.y) - (point.y - a.y) * (b.x - a.x) > 0.0f;
-    };
-    const glm::vec2 o0 = outline[0];
-    int32_t count = 0;
-    for (uint32_t i = 1; i + 1 < outline.count; ++i)
+    // Counts the outline's crossings of a ray from the point towards +x. A fan of triangles from
+    // the first outline point, tested side by side, misjudges points that lie on a fan diagonal
+    // (the centre of a clockwise square) or on the line of a straight edge through the first
+    // point (the mouth of a bay); the crossing count, with each edge taken as half-open in y,
+    // has no such ties. Odd means inside, which for a simple outline of either winding is the
+    // inside, and elsewhere matches the fill's odd coverage.
+    bool inside = false;
+    glm::vec2 a = outline[outline.count - 1];
+    for (uint32_t i = 0; i < outline.count; ++i)
     {
-        const glm::vec2 oi = outline[i];
-        const glm::vec2 oj = outline[i + 1];
-        // A fan triangle of three points on one line covers nothing, but every point on that
-        // line passes the side test; such lines run along straight edges and can cross a notch.
-        const float cross = (oi.x - o0.x) * (oj.y - o0.y) - (oi.y - o0.y) * (oj.x - o0.x);
-        if (cross == 0.0f)
-            continue;
-        const bool first = side(o0, oi);
-        if (first == side(oi, oj) && first == side(oj, o0))
-            count += SignedLineDistance(o0, oi, oj) > 0.0f ? 1 : -1;
+        const glm::vec2 b = outline[i];
+        if ((a.y > point.y) != (b.y > point.y))
+        {
+            const float crossingX = a.x + (point.y - a.y) / (b.y - a.y) * (b.x - a.x);
+            if (point.x < crossingX)
+                inside = !inside;
+        }
+        a = b;
     }
-    return count != 0;
+    return inside;
 }
 
 bool WorldShape::HitTestRect(float rectMinX, float rectMaxX, float rectMinY, float rectMaxY)
