@@ -353,3 +353,44 @@ TEST(SurfaceStrips, BreakAtSharpCornersAndTypeChanges)
     mixed.BuildSurfaceStrips();
     EXPECT_EQ(mixed.strips.count, 2u);
 }
+
+TEST(WorldShapeEditing, CoincidingPointsAndHandlesKeepEveryCoordinateFinite)
+{
+    const struct
+    {
+        const char* name;
+        bool isSpline;
+        int pointCount; // all at one place
+    } cases[] = {
+        {"one point, straight", false, 1},
+        {"one point, curved", true, 1},
+        {"two points at one place, straight", false, 2},
+        {"three points at one place, curved", true, 3},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        WorldShape shape;
+        for (int i = 0; i < c.pointCount; ++i)
+            shape.AddPoint({1.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, 1.0f}, c.isSpline, !c.isSpline);
+        shape.Compile();
+        shape.BuildSurfaceStrips();
+        ExpectAllFinite(shape);
+        EXPECT_FALSE(shape.HitTestPoint({1.0f, 1.0f}));
+        // Editing a degenerate shape must not produce garbage either.
+        shape.SetPointVector({1.0f, 1.0f}, ElementHandleA, 0);
+        shape.SetPointVector({1.0f, 1.0f}, ElementHandleB, 0);
+        shape.InsertPoint({1.0f, 1.0f}, 0.1f);
+        shape.RemovePoint(0);
+        ExpectAllFinite(shape);
+    }
+
+    // A smooth point dragged so that its handle lies on it: its curves keep finite normals.
+    WorldShape ring = SmoothRing(4, 1.0f);
+    ring.SetPointVector(ring.points[1].position, ElementHandleB, 1);
+    ExpectAllFinite(ring);
+    ring.SetPointVector(ring.points[1].position, ElementHandleA, 1);
+    ExpectAllFinite(ring);
+    ring.RemovePoint(1);
+    ExpectAllFinite(ring);
+}
