@@ -424,7 +424,7 @@ Selectable* WorldShape::Clone()
     return new WorldShape(CopyPoints());
 }
 
-void WorldShape::DrawEditor(LineRenderer& lines, float radius)
+void WorldShape::DrawEditor(LineRenderer& lines, float radius) const
 {
     const int32_t n = static_cast<int32_t>(points.count);
     lines.currentColour = PreviewColour;
@@ -453,7 +453,7 @@ void WorldShape::DrawEditor(LineRenderer& lines, float radius)
     }
 }
 
-void WorldShape::PickElement(glm::vec2 point, float radius, ShapeEditState& state)
+void WorldShape::PickElement(glm::vec2 point, float radius, ShapeEditState& state) const
 {
     const int32_t n = static_cast<int32_t>(points.count);
     int32_t pickedIndex = -1;
@@ -484,7 +484,7 @@ void WorldShape::PickElement(glm::vec2 point, float radius, ShapeEditState& stat
         state.snapshot = CopyPoints();
 }
 
-bool WorldShape::IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex)
+bool WorldShape::IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex) const
 {
     for (uint32_t k = 0; k < segments.count; ++k)
     {
@@ -502,7 +502,7 @@ bool WorldShape::IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentInde
 }
 
 bool WorldShape::FindNearestSegment(glm::vec2 point, float radius, uint32_t& segmentIndex, float& parameter,
-                                    glm::vec2& curvePoint, glm::vec2& derivative)
+                                    glm::vec2& curvePoint, glm::vec2& derivative) const
 {
     uint32_t found = 0;
     if (!IsNearEdge(point, radius, found))
@@ -516,6 +516,11 @@ bool WorldShape::FindNearestSegment(glm::vec2 point, float radius, uint32_t& seg
 }
 
 ShapePoint& WorldShape::PointAt(int32_t index)
+{
+    return const_cast<ShapePoint&>(static_cast<const WorldShape&>(*this).PointAt(index));
+}
+
+const ShapePoint& WorldShape::PointAt(int32_t index) const
 {
     const auto n = static_cast<int64_t>(points.count);
     int64_t wrapped = static_cast<int64_t>(index) % n;

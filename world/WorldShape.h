@@ -112,21 +112,22 @@ public:
     // Edit mode
     /// Draws the points (red corners, blue smooth points) and the handles of curved edges, each
     /// marked by a cross of half size `radius`.
-    void DrawEditor(LineRenderer& lines, float radius);
+    void DrawEditor(LineRenderer& lines, float radius) const;
     /// Records in `state` the handle or point within `radius` of `point` (handles first, lower
     /// indices first) and a snapshot of the points; nothing picked gives index -1 and kind 3 and
     /// keeps the old snapshot.
-    void PickElement(glm::vec2 point, float radius, ShapeEditState& state);
+    void PickElement(glm::vec2 point, float radius, ShapeEditState& state) const;
     /// True, with `segmentIndex` set, when an edge comes within `radius` of `point`; the first in
     /// order wins. `segmentIndex` is untouched otherwise.
-    bool IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex);
+    bool IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex) const;
     /// As `IsNearEdge`, also giving the curve parameter there, the curve point and the curve's
     /// derivative.
     bool FindNearestSegment(glm::vec2 point, float radius, uint32_t& segmentIndex, float& parameter,
-                            glm::vec2& curvePoint, glm::vec2& derivative);
+                            glm::vec2& curvePoint, glm::vec2& derivative) const;
 
     /// Point `index` with the index wrapped into 0 .. count - 1; the shape must have points.
     ShapePoint& PointAt(int32_t index);
+    const ShapePoint& PointAt(int32_t index) const;
 
 private:
     /// Copies of points carry links into the segments they were copied from; these point them at
