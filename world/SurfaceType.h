@@ -3,8 +3,8 @@
 #include <cstdint>
 
 /// The surface of one world-shape edge, stored as a u32 on the shape point the edge leaves and
-/// copied into its compiled segment. Level files may hold any u32 here; values without a name
-/// (6, or anything above 9) behave as a surface with no special rules and no colours of its own.
+/// copied into its compiled segment. Level files may hold any u32 here; a value without a name
+/// (6, or anything above 9) is drawn without colours or decorations of its own.
 enum class SurfaceType : uint32_t
 {
     Plain = 0,
