@@ -1,0 +1,541 @@
+#include "WorldShape.h"
+
+#include <cmath>
+
+#include <glm/geometric.hpp>
+
+#include "ByteBlob.h"
+#include "LineRenderer.h"
+#include "LogChannel.h"
+#include "ShapeEditState.h"
+
+namespace
+{
+bool IsFinite(glm::vec2 v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y);
+}
+
+bool InGrownBox(const ShapeSegment& segment, glm::vec2 point, float radius)
+{
+    return point.x >= segment.minX - radius && point.x <= segment.maxX + radius && point.y >= segment.minY - radius &&
+           point.y <= segment.maxY + radius;
+}
+
+/// `handle` pulled away from (or towards) `position` by the factor 1 / `ratio`, unless that
+/// ratio gives no finite answer, in which case the handle stays.
+glm::vec2 Stretched(glm::vec2 position, glm::vec2 handle, float ratio)
+{
+    if (!(ratio > 0.0f))
+        return handle;
+    const glm::vec2 stretched = position + (handle - position) / ratio;
+    return IsFinite(stretched) ? stretched : handle;
+}
+} // namespace
+
+WorldShape::WorldShape(const WorldShape& other)
+    : Serialisable(other), Selectable(other), points(other.points), segments(other.segments), strips(other.strips),
+      outline(other.outline), levelTime(other.levelTime), minX(other.minX), maxX(other.maxX), minY(other.minY),
+      maxY(other.maxY)
+{
+    RelinkPoints();
+}
+
+WorldShape& WorldShape::operator=(const WorldShape& other)
+{
+    selected = other.selected;
+    if (this != &other)
+    {
+        points = other.points;
+        segments = other.segments;
+        strips = other.strips;
+        outline = other.outline;
+        levelTime = other.levelTime;
+        minX = other.minX;
+        maxX = other.maxX;
+        minY = other.minY;
+        maxY = other.maxY;
+        RelinkPoints();
+    }
+    return *this;
+}
+
+WorldShape::WorldShape(WorldShape&& other) noexcept
+    : Serialisable(other), Selectable(other), points(std::move(other.points)), segments(std::move(other.segments)),
+      strips(std::move(other.strips)), outline(std::move(other.outline)), levelTime(other.levelTime), minX(other.minX),
+      maxX(other.maxX), minY(other.minY), maxY(other.maxY)
+{
+}
+
+WorldShape& WorldShape::operator=(WorldShape&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    selected = other.selected;
+    levelTime = other.levelTime;
+    minX = other.minX;
+    maxX = other.maxX;
+    minY = other.minY;
+    maxY = other.maxY;
+    // The points' links travel with the segment block they point into.
+    points = std::move(other.points);
+    outline = std::move(other.outline);
+    strips = std::move(other.strips);
+    segments = std::move(other.segments);
+    return *this;
+}
+
+void WorldShape::Serialise(ByteBlob& blob)
+{
+    InfoLog << "Serialising world shape with " << points.count << " points.";
+    InfoLog.EndMessage();
+    blob.WriteU32(TypeId);
+    for (ShapePoint& point : points)
+        point.Serialise(blob);
+}
+
+bool WorldShape::Deserialise(ByteBlob& blob)
+{
+    points.Clear();
+    if (!blob.CheckType(TypeId))
+        return false;
+    ShapePoint scratch;
+    while (scratch.Deserialise(blob))
+        points.PushBack(scratch);
+    for (uint32_t i = 0; i < points.count; ++i)
+    {
+        const auto index = static_cast<int32_t>(i);
+        points[i].UpdateHandles(PointAt(index - 1).position, PointAt(index + 1).position);
+    }
+    return true;
+}
+
+void WorldShape::AddPoint(glm::vec2 handleA, glm::vec2 position, glm::vec2 handleB, bool isSpline, bool isCorner)
+{
+    ShapePoint point;
+    const glm::vec2 in = position - handleA;
+    const glm::vec2 out = handleB - position;
+    const float inLength = glm::length(in);
+    const float outLength = glm::length(out);
+    if (inLength > 0.0f && outLength > 0.0f && glm::dot(in / inLength, out / outLength) > 0.9999f)
+    {
+        // Handles on one line through the point: centre them on it, so that the curve passes the
+        // point the way a smooth point's would.
+        const glm::vec2 offset = position - (handleA + handleB) * 0.5f;
+        handleA += offset;
+        handleB += offset;
+    }
+    point.handleA = handleA;
+    point.position = position;
+    point.handleB = handleB;
+    point.isSpline = isSpline;
+    point.isCorner = isCorner;
+    point.surfaceType = SurfaceType::Plain;
+    points.PushBack(point);
+}
+
+bool WorldShape::InsertPoint(glm::vec2 position, float radius)
+{
+    uint32_t index = 0;
+    float t = 0.0f;
+    glm::vec2 curvePoint{0.0f, 0.0f};
+    glm::vec2 derivative{0.0f, 0.0f};
+    if (!FindNearestSegment(position, radius, index, t, curvePoint, derivative))
+        return false;
+    if (index >= points.count)
+        return false;
+
+    ShapePoint& start = points[index];
+    ShapePoint& end = PointAt(static_cast<int32_t>(index) + 1);
+    start.handleB = start.position + t * (start.handleB - start.position);
+    end.handleA = end.position + (1.0f - t) * (end.handleA - end.position);
+
+    constexpr float oneThird = 1.0f / 3.0f;
+    ShapePoint inserted;
+    inserted.position = curvePoint;
+    inserted.handleA = curvePoint - (t * oneThird) * derivative;
+    inserted.handleB = curvePoint + ((1.0f - t) * oneThird) * derivative;
+    inserted.isSpline = start.isSpline;
+    inserted.surfaceType = start.surfaceType;
+    inserted.isCorner = !start.isSpline;
+    points.InsertAt(inserted, static_cast<int32_t>(index) + 1);
+    Compile();
+    return true;
+}
+
+void WorldShape::RemovePoint(int32_t index)
+{
+    if (points.count < 3 || index < 0 || static_cast<uint32_t>(index) >= points.count)
+        return;
+    const ShapePoint& removed = points[static_cast<uint32_t>(index)];
+    const float a = glm::length(removed.position - removed.handleA);
+    const float b = glm::length(removed.position - removed.handleB);
+    // Both handles on the point (or unreadable) give no ratio: the neighbours keep their handles.
+    if (a + b > 0.0f && std::isfinite(a + b))
+    {
+        const float ra = a / (a + b);
+        const float rb = b / (a + b);
+        ShapePoint& previous = PointAt(index - 1);
+        ShapePoint& next = PointAt(index + 1);
+        previous.handleB = Stretched(previous.position, previous.handleB, ra);
+        next.handleA = Stretched(next.position, next.handleA, rb);
+    }
+    points.RemoveAt(static_cast<uint32_t>(index));
+    Compile();
+}
+
+void WorldShape::SetPointVector(glm::vec2 vector, uint32_t kind, int32_t index)
+{
+    if (points.count == 0 || kind > ElementHandleB)
+        return;
+    ShapePoint& point = PointAt(index);
+    if (kind == ElementPoint)
+    {
+        const glm::vec2 offset = vector - point.position;
+        point.position += offset;
+        point.handleA += offset;
+        point.handleB += offset;
+    }
+    else if (kind == ElementHandleA)
+    {
+        point.handleA = vector;
+        point.AlignHandleB();
+    }
+    else
+    {
+        point.handleB = vector;
+        point.AlignHandleA();
+    }
+    Compile();
+}
+
+WorldShape WorldShape::CopyPoints() const
+{
+    WorldShape copy;
+    for (const ShapePoint& point : points)
+    {
+        copy.points.PushBack(point);
+        ShapePoint& copied = copy.points[copy.points.count - 1];
+        copied.nextSegment = nullptr;
+        copied.previousSegment = nullptr;
+    }
+    return copy;
+}
+
+void WorldShape::Compile()
+{
+    const uint32_t n = points.count;
+    // Moving a fresh segment over an old one deletes the old one's data texture.
+    segments.Clear();
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        const ShapePoint& from = points[i];
+        const ShapePoint& to = points[(i + 1) % n];
+        ShapeSegment segment;
+        segment.p0 = from.position;
+        segment.p1 = to.position;
+        if (from.isSpline)
+        {
+            segment.c0 = from.handleB;
+            segment.c1 = to.handleA;
+            segment.isCurved = true;
+        }
+        else
+        {
+            // These constants, not 1/3 and 2/3, are what nearest-point searches on straight
+            // edges have always been measured against.
+            segment.c0 = segment.p0 + 0.33333f * (segment.p1 - segment.p0);
+            segment.c1 = segment.p0 + 0.66667f * (segment.p1 - segment.p0);
+            segment.isCurved = false;
+        }
+        segment.surfaceType = from.surfaceType;
+        segment.levelTime = levelTime;
+        segments.PushBack(std::move(segment));
+    }
+
+    minX = FLT_MAX;
+    maxX = -FLT_MAX;
+    minY = FLT_MAX;
+    maxY = -FLT_MAX;
+    uint32_t outlineCount = 0;
+    for (ShapeSegment& segment : segments)
+    {
+        segment.Compile();
+        minX = std::fmin(minX, segment.minX);
+        maxX = std::fmax(maxX, segment.maxX);
+        minY = std::fmin(minY, segment.minY);
+        maxY = std::fmax(maxY, segment.maxY);
+        outlineCount += segment.points.count - 1;
+    }
+
+    outline.Clear();
+    outline.Reserve(outlineCount);
+    for (const ShapeSegment& segment : segments)
+        for (uint32_t k = 0; k + 1 < segment.points.count; ++k)
+            outline.PushBack(segment.points[k]);
+
+    RelinkPoints();
+}
+
+void WorldShape::BuildSurfaceStrips()
+{
+    strips.Clear();
+    const uint32_t n = points.count;
+    // Strips follow compiled edges; a shape changed since its last compile has none to follow.
+    if (segments.count == 0 || segments.count != n)
+        return;
+    auto breaksAt = [&](uint32_t i) {
+        const ShapePoint& point = points[i];
+        return point.IsSharpCorner() || point.surfaceType != points[(i + n - 1) % n].surfaceType;
+    };
+    uint32_t start = 0;
+    for (uint32_t i = 0; i < n; ++i)
+        if (breaksAt(i))
+        {
+            start = i;
+            break;
+        }
+
+    SurfaceStrip working;
+    for (uint32_t j = start; j < start + segments.count; ++j)
+    {
+        const uint32_t i = j % n;
+        if (breaksAt(i) && working.points.count > 0)
+        {
+            strips.PushBack(working);
+            working = SurfaceStrip();
+        }
+        working.Merge(segments[j % segments.count]);
+    }
+    if (working.points.count > 0)
+        strips.PushBack(working);
+    if (strips.count == 1)
+        strips[0].Append();
+}
+
+void WorldShape::SetLevelTime(const float* time)
+{
+    levelTime = time;
+    for (ShapeSegment& segment : segments)
+        segment.levelTime = time;
+    for (SurfaceStrip& strip : strips)
+        strip.levelTime = time;
+}
+
+bool WorldShape::HitTestPoint(glm::vec2 point)
+{
+    if (!(point.x >= minX && point.x <= maxX && point.y >= minY && point.y <= maxY))
+        return false;
+    if (outline.count < 3)
+        return false;
+    // Counts the outline's crossings of a ray from the point towards +x. A fan of triangles from
+    // the first outline point, tested side by side, misjudges points that lie on a fan diagonal
+    // (the centre of a clockwise square) or on the line of a straight edge through the first
+    // point (the mouth of a bay); the crossing count, with each edge taken as half-open in y,
+    // has no such ties. Odd means inside, which for a simple outline of either winding is the
+    // inside, and elsewhere matches the fill's odd coverage.
+    bool inside = false;
+    glm::vec2 a = outline[outline.count - 1];
+    for (uint32_t i = 0; i < outline.count; ++i)
+    {
+        const glm::vec2 b = outline[i];
+        if ((a.y > point.y) != (b.y > point.y))
+        {
+            const float crossingX = a.x + (point.y - a.y) / (b.y - a.y) * (b.x - a.x);
+            if (point.x < crossingX)
+                inside = !inside;
+        }
+        a = b;
+    }
+    return inside;
+}
+
+bool WorldShape::HitTestRect(float rectMinX, float rectMaxX, float rectMinY, float rectMaxY)
+{
+    if (!(maxX > rectMinX && rectMaxX > minX && maxY > rectMinY && rectMaxY > minY))
+        return false;
+    if (HitTestPoint({rectMinX, rectMaxY}))
+        return true;
+    for (const ShapeSegment& segment : segments)
+    {
+        if (!(segment.maxX > rectMinX && rectMaxX > segment.minX && segment.maxY > rectMinY && rectMaxY > segment.minY))
+            continue;
+        for (uint32_t k = 0; k + 1 < segment.points.count; ++k)
+        {
+            const glm::vec2 p = segment.points[k];
+            if (p.x >= rectMinX && p.x <= rectMaxX && p.y >= rectMinY && p.y <= rectMaxY)
+                return true;
+        }
+    }
+    return false;
+}
+
+void WorldShape::Rotate(glm::vec2 centre, float angle)
+{
+    for (ShapePoint& point : points)
+    {
+        point.position = RotatePoint(point.position, centre, angle);
+        point.handleA = RotatePoint(point.handleA, centre, angle);
+        point.handleB = RotatePoint(point.handleB, centre, angle);
+    }
+    Compile();
+}
+
+void WorldShape::Translate(glm::vec2 offset)
+{
+    for (ShapePoint& point : points)
+    {
+        point.position += offset;
+        point.handleA += offset;
+        point.handleB += offset;
+    }
+    Compile();
+}
+
+glm::vec2 WorldShape::GetPosition()
+{
+    return {(minX + maxX) * 0.5f, (minY + maxY) * 0.5f};
+}
+
+void WorldShape::DrawOutline(LineRenderer& lines, glm::vec2 offset, glm::vec2 centre, float angle, bool rotate)
+{
+    lines.currentColour = PreviewColour;
+    for (const ShapeSegment& segment : segments)
+        for (uint32_t k = 0; k + 1 < segment.points.count; ++k)
+        {
+            const glm::vec2 p = segment.points[k];
+            lines.AddStripPoint(rotate ? RotatePoint(p, centre, angle) : p + offset);
+        }
+    lines.CloseStrip();
+}
+
+void WorldShape::DrawRotatePreview(LineRenderer& lines, glm::vec2 centre, float angle)
+{
+    DrawOutline(lines, {0.0f, 0.0f}, centre, angle, true);
+}
+
+void WorldShape::DrawTranslatePreview(LineRenderer& lines, glm::vec2 offset)
+{
+    DrawOutline(lines, offset, {0.0f, 0.0f}, 0.0f, false);
+}
+
+Selectable* WorldShape::Clone()
+{
+    return new WorldShape(CopyPoints());
+}
+
+void WorldShape::DrawEditor(LineRenderer& lines, float radius) const
+{
+    const int32_t n = static_cast<int32_t>(points.count);
+    lines.currentColour = PreviewColour;
+    for (int32_t i = 0; i < n; ++i)
+    {
+        const ShapePoint& point = PointAt(i);
+        if (PointAt(i - 1).isSpline)
+            lines.AddLine(point.handleA, point.position, PreviewColour);
+        if (point.isSpline)
+            lines.AddLine(point.position, point.handleB, PreviewColour);
+    }
+    const glm::vec3 handleColour{0.0f, 1.0f, 0.0f};
+    const glm::vec3 cornerColour{1.0f, 0.0f, 0.0f};
+    const glm::vec3 smoothColour{0.0f, 0.0f, 1.0f};
+    for (int32_t i = 0; i < n; ++i)
+    {
+        const ShapePoint& point = PointAt(i);
+        lines.currentColour = handleColour;
+        if (PointAt(i - 1).isSpline)
+            lines.AddCross(point.handleA, radius, handleColour);
+        if (point.isSpline)
+            lines.AddCross(point.handleB, radius, handleColour);
+        const glm::vec3 pointColour = point.isCorner ? cornerColour : smoothColour;
+        lines.AddCircle(point.position, radius, pointColour, 32);
+        lines.currentColour = pointColour;
+    }
+}
+
+void WorldShape::PickElement(glm::vec2 point, float radius, ShapeEditState& state) const
+{
+    const int32_t n = static_cast<int32_t>(points.count);
+    int32_t pickedIndex = -1;
+    uint32_t pickedKind = ElementNone;
+    for (int32_t i = 0; i < n && pickedIndex < 0; ++i)
+    {
+        const ShapePoint& candidate = PointAt(i);
+        if (candidate.isSpline && glm::length(candidate.handleB - point) < radius)
+        {
+            pickedIndex = i;
+            pickedKind = ElementHandleB;
+        }
+        else if (PointAt(i - 1).isSpline && glm::length(candidate.handleA - point) < radius)
+        {
+            pickedIndex = i;
+            pickedKind = ElementHandleA;
+        }
+    }
+    for (int32_t i = 0; i < n && pickedIndex < 0; ++i)
+        if (glm::length(PointAt(i).position - point) < radius)
+        {
+            pickedIndex = i;
+            pickedKind = ElementPoint;
+        }
+    state.elementIndex = pickedIndex;
+    state.elementKind = pickedKind;
+    if (pickedIndex >= 0)
+        state.snapshot = CopyPoints();
+}
+
+bool WorldShape::IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex) const
+{
+    for (uint32_t k = 0; k < segments.count; ++k)
+    {
+        const ShapeSegment& segment = segments[k];
+        if (!InGrownBox(segment, point, radius))
+            continue;
+        const float t = segment.FindNearestParameter(point, radius);
+        if (t >= 0.0f && t <= 1.0f)
+        {
+            segmentIndex = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WorldShape::FindNearestSegment(glm::vec2 point, float radius, uint32_t& segmentIndex, float& parameter,
+                                    glm::vec2& curvePoint, glm::vec2& derivative) const
+{
+    uint32_t found = 0;
+    if (!IsNearEdge(point, radius, found))
+        return false;
+    const ShapeSegment& segment = segments[found];
+    segmentIndex = found;
+    parameter = segment.FindNearestParameter(point, radius);
+    curvePoint = segment.Evaluate(parameter);
+    derivative = segment.Derivative(parameter);
+    return true;
+}
+
+ShapePoint& WorldShape::PointAt(int32_t index)
+{
+    return const_cast<ShapePoint&>(static_cast<const WorldShape&>(*this).PointAt(index));
+}
+
+const ShapePoint& WorldShape::PointAt(int32_t index) const
+{
+    const auto n = static_cast<int64_t>(points.count);
+    int64_t wrapped = static_cast<int64_t>(index) % n;
+    if (wrapped < 0)
+        wrapped += n;
+    return points[static_cast<uint32_t>(wrapped)];
+}
+
+void WorldShape::RelinkPoints()
+{
+    const uint32_t n = points.count;
+    const bool linked = segments.count == n && n > 0;
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        points[i].nextSegment = linked ? &segments[i] : nullptr;
+        points[i].previousSegment = linked ? &segments[(i + n - 1) % n] : nullptr;
+    }
+}
