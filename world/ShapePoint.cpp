@@ -5,6 +5,7 @@
 #include <glm/geometric.hpp>
 
 #include "ByteBlob.h"
+#include "WorldBounds.h"
 
 namespace
 {
@@ -34,10 +35,6 @@ bool IsDegenerateHandle(glm::vec2 handle, glm::vec2 position)
     return glm::length(handle - position) < 0.001f;
 }
 
-bool InsideWorld(glm::vec2 v)
-{
-    return IsFinite(v) && std::fabs(v.x) <= WorldBound && std::fabs(v.y) <= WorldBound;
-}
 } // namespace
 
 void ShapePoint::Serialise(ByteBlob& blob)
@@ -124,5 +121,5 @@ bool ShapePoint::IsSharpCorner() const
 
 bool ShapePoint::IsInsideWorld() const
 {
-    return InsideWorld(position) && InsideWorld(handleA) && InsideWorld(handleB);
+    return IsSanePoint(position) && IsSanePoint(handleA) && IsSanePoint(handleB);
 }

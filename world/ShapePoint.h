@@ -9,10 +9,6 @@
 
 class ShapeSegment;
 
-/// How far from the origin (world units, on either axis) level geometry may sensibly lie. Points
-/// beyond it, or not finite, come only from damaged files; the level reader refuses them.
-inline constexpr float WorldBound = 1.0e6f;
-
 /// One point of a world shape's ring, with the two Bézier handles around it and the properties of
 /// the edge that leaves it. Handles are absolute positions in world units, not offsets. Held by
 /// value in `WorldShape::points`; the segment links point into the owning shape's segments and are
@@ -61,6 +57,6 @@ public:
     /// than about 18 degrees); surface strips break here. A handle on the point is never sharp.
     bool IsSharpCorner() const;
 
-    /// True when the position and both handles are finite and within `WorldBound`.
+    /// True when the position and both handles are finite and within `MaxWorldCoordinate`.
     bool IsInsideWorld() const;
 };
