@@ -12,6 +12,7 @@
 #include "ByteBlob.h"
 #include "Font.h"
 #include "LogChannel.h"
+#include "LogWatch.h"
 #include "Texture.h"
 
 namespace
@@ -37,24 +38,6 @@ void InstallDejaVu(const std::string& asName)
     fs::create_directories("Fonts");
     fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "Fonts/" + asName, fs::copy_options::overwrite_existing);
 }
-
-// Lines a channel receives from now on.
-class LogWatch
-{
-public:
-    explicit LogWatch(const LogChannel& channel) : channel(channel), from(channel.GetHistory().count) {}
-    std::vector<std::string> Lines() const
-    {
-        std::vector<std::string> lines;
-        for (uint32_t k = from; k < channel.GetHistory().count; ++k)
-            lines.push_back(channel.GetHistory()[k]);
-        return lines;
-    }
-
-private:
-    const LogChannel& channel;
-    uint32_t from;
-};
 
 // Small enough to build in milliseconds, large enough for ten glyphs on two shelves.
 Font::BuildSettings SmallBuild()
