@@ -238,6 +238,9 @@ bool Font::RenderBitmaps(const std::string& name, const BuildSettings& settings,
         if (FT_Get_Char_Index(face, code) == 0 || FT_Load_Char(face, code, FT_LOAD_RENDER) != 0)
             continue;
         const FT_GlyphSlot slot = face->glyph;
+        // A rendering wider or taller than any atlas could hold is a broken font, not a glyph.
+        if (slot->bitmap.width > 2 * Texture::MaxAtlasSide || slot->bitmap.rows > 2 * Texture::MaxAtlasSide)
+            continue;
         GlyphBitmap bitmap(static_cast<int32_t>(slot->bitmap.width) + 2 * padding, static_cast<int32_t>(slot->bitmap.rows) + 2 * padding);
         bitmap.bearingX = slot->bitmap_left;
         bitmap.bearingY = slot->bitmap_top;
