@@ -61,10 +61,10 @@ CornerKind ClassifyBlock(bool topLeft, bool topRight, bool bottomLeft, bool bott
 // true one. Integers keep every comparison exact, so the result is the reference's to the bit.
 struct HullLine
 {
-    int64_t offset; // the vertex's height plus its position squared
-    int64_t slope;  // minus twice the vertex position
-    int64_t vertex;
-    int64_t height;
+    int32_t vertex; // doubled position, decreasing along the sweep
+    int32_t height; // squared doubled distance at the vertex
+    int64_t Offset() const { return static_cast<int64_t>(height) + static_cast<int64_t>(vertex) * vertex; }
+    int64_t At(int64_t query) const { return height + (query - vertex) * (query - vertex); }
 };
 
 // The encoded sample of every squared distance up to the cap, inside and outside, so that the
@@ -305,14 +305,16 @@ private:
                 const int32_t x = lightsRight ? i - 1 : i; // the corner column that joins the envelope
                 if (x >= 0 && x < w && heights[x] < cap)
                 {
-                    const int64_t vertex = lightsRight ? -(2 * x + 1) : 2 * x + 1;
-                    const HullLine line{heights[x] + vertex * vertex, -2 * vertex, vertex, heights[x]};
+                    const HullLine line{lightsRight ? -(2 * x + 1) : 2 * x + 1, heights[x]};
+                    const int64_t lineOffset = line.Offset();
                     while (tail - head >= 2)
                     {
                         const HullLine& a = hull[tail - 1];
                         const HullLine& b = hull[tail - 2];
-                        // `a` is never lowest once `line` meets it no further right than `b` does.
-                        if ((a.offset - line.offset) * (a.slope - b.slope) >= (b.offset - a.offset) * (line.slope - a.slope))
+                        // `a` is never lowest once `line` meets it no further right than `b` does
+                        // (the lines' slopes are minus twice their vertices).
+                        const int64_t aOffset = a.Offset();
+                        if ((aOffset - lineOffset) * (b.vertex - a.vertex) >= (b.Offset() - aOffset) * (a.vertex - line.vertex))
                             --tail;
                         else
                             break;
@@ -322,10 +324,9 @@ private:
                 if (head == tail)
                     continue;
                 const int64_t query = lightsRight ? -2 * i : 2 * i;
-                auto value = [query](const HullLine& line) { return line.height + (query - line.vertex) * (query - line.vertex); };
-                while (tail - head >= 2 && value(hull[head + 1]) <= value(hull[head]))
+                while (tail - head >= 2 && hull[head + 1].At(query) <= hull[head].At(query))
                     ++head;
-                const int64_t best = value(hull[head]);
+                const int64_t best = hull[head].At(query);
                 if (best < distanceRow[i])
                     distanceRow[i] = static_cast<int32_t>(best);
             }
