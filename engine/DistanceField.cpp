@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "GlyphBitmap.h"
 
@@ -59,6 +60,15 @@ CornerKind ClassifyBlock(bool topLeft, bool topRight, bool bottomLeft, bool bott
 // The fast version works in doubled coordinates, where pixel (i, j) sits at (2i, 2j), crossings
 // and corner points at odd positions, and every squared distance is an integer: four times the
 // true one. Integers keep every comparison exact, so the result is the reference's to the bit.
+//
+// It need not copy where the reference's reaches end (spread + 1 pixels from a crossing or corner
+// on one side, spread on the other): every candidate that an end leaves out is more than the
+// spread away, and so is every one let in past the spread, so both give the cap. What remains is,
+// per pixel, the nearest crossing in its row, in its column, and the nearest corner point of each
+// kind on whose lit side the pixel lies, the lit sides taken exactly as the reference takes them.
+
+// One parabola height + (q - vertex)^2 of the lower envelope, kept as the line
+// (height + vertex^2) - 2 vertex q, since the q^2 that all of them share does not change the order.
 struct HullLine
 {
     int32_t vertex; // doubled position, decreasing along the sweep
