@@ -2,6 +2,8 @@
 
 #include <glad/gl.h>
 
+#include "Font.h"
+
 Mesh::~Mesh()
 {
     if (created)
@@ -26,6 +28,22 @@ void Mesh::AddQuad(glm::vec2 posA, glm::vec2 posB, glm::vec2 uvA, glm::vec2 uvB)
     vertices.PushBack({posA.x, posB.y, uvA.x, uvB.y});
     vertices.PushBack({posB.x, posA.y, uvB.x, uvA.y});
     vertices.PushBack({posB.x, posB.y, uvB.x, uvB.y});
+}
+
+void Mesh::AddText(std::string text, glm::vec2 position, float scale, const Font& font)
+{
+    glm::vec2 pen = position;
+    for (const char byte : text)
+    {
+        // Widened as a signed char, every byte above 127 becomes a key from 0xFF80 up, which no
+        // glyph of the font has.
+        const uint16_t key = static_cast<uint16_t>(static_cast<signed char>(byte));
+        const Glyph& glyph = font.GetGlyph(key);
+        const glm::vec2 topLeft{pen.x + glyph.offsetX * scale, pen.y + glyph.offsetY * scale};
+        const glm::vec2 bottomRight{pen.x + (glyph.offsetX + glyph.width) * scale, pen.y + (glyph.offsetY - glyph.height) * scale};
+        AddQuad(topLeft, bottomRight, {glyph.uLeft, glyph.vTop}, {glyph.uRight, glyph.vBottom});
+        pen.x += glyph.advance * scale;
+    }
 }
 
 void Mesh::CreateBuffer()

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include <glm/vec2.hpp>
 
 #include "DynArray.h"
 #include "MeshVertex.h"
+
+class Font;
 
 /// A list of textured vertices drawn as triangles from one OpenGL vertex buffer: the screen quad,
 /// shape fills, magnetism quads and world texts. The owner fills it, uploads it, then draws it any
@@ -27,6 +30,11 @@ public:
     /// Appends two triangles spanning the opposite corners `posA` and `posB` with their texture
     /// coordinates `uvA` and `uvB`.
     void AddQuad(glm::vec2 posA, glm::vec2 posB, glm::vec2 uvA, glm::vec2 uvB);
+    /// Appends one quad per byte of `text` from the font's glyphs, the pen starting at `position`
+    /// (x of the first glyph's pen, y of the baseline) and moving right by each glyph's advance
+    /// times `scale` (world units per text unit). A byte the font lacks, and every byte above 127,
+    /// takes the font's default glyph. No line breaks or kerning: a newline is a glyph like any other.
+    void AddText(std::string text, glm::vec2 position, float scale, const Font& font);
     /// Reallocates the vertex block; see `DynArray::Reserve`.
     void Reserve(uint32_t count) { vertices.Reserve(count); }
 

@@ -1,0 +1,360 @@
+#include "Font.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <string_view>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <glad/gl.h>
+
+#include "DistanceField.h"
+#include "FontAtlas.h"
+#include "GlyphBitmap.h"
+#include "LogChannel.h"
+#include "ScopedTimer.h"
+#include "Texture.h"
+
+namespace
+{
+std::string MetaPath(const std::string& name)
+{
+    return "Fonts/" + name + ".fontMeta";
+}
+
+std::string AtlasName(const std::string& name)
+{
+    return name + "_distance.dat";
+}
+
+// The master renderings are 8-bit coverage; 1-bit renderings (embedded bitmap strikes) count as
+// full coverage where set. Rows are read `pitch` bytes apart, which is the width for FreeType's
+// own renderings but not necessarily for embedded strikes.
+bool CopyCoverage(const FT_Bitmap& rendered, GlyphBitmap& bitmap, int32_t padding)
+{
+    const bool grey = rendered.pixel_mode == FT_PIXEL_MODE_GRAY;
+    const bool mono = rendered.pixel_mode == FT_PIXEL_MODE_MONO;
+    if (!grey && !mono)
+        return false;
+    const int32_t rows = static_cast<int32_t>(rendered.rows);
+    const int32_t columns = static_cast<int32_t>(rendered.width);
+    const int64_t pitch = rendered.pitch;
+    if (rendered.buffer == nullptr || rows == 0 || columns == 0)
+        return true;
+    // A negative pitch means the rows are stored bottom-up from `buffer`.
+    const unsigned char* topRow = pitch >= 0 ? rendered.buffer : rendered.buffer + (rows - 1) * -pitch;
+    for (int32_t r = 0; r < rows; ++r)
+    {
+        const unsigned char* row = topRow + r * pitch;
+        for (int32_t c = 0; c < columns; ++c)
+        {
+            const uint32_t coverage = grey ? row[c] : ((row[c >> 3] >> (7 - (c & 7))) & 1u) * 255u;
+            bitmap.At(c + padding, r + padding) = static_cast<uint16_t>(coverage * 256u);
+        }
+    }
+    return true;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    size_t at = 0;
+    while (true)
+    {
+        at = line.find_first_not_of(" \t\r\v\f", at);
+        if (at == std::string_view::npos)
+            break;
+        const size_t end = std::min(line.find_first_of(" \t\r\v\f", at), line.size());
+        fields.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return fields;
+}
+
+bool ParseCode(std::string_view field, uint16_t& code)
+{
+    uint32_t value = 0;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (error != std::errc() || end != field.data() + field.size() || value > 0xFFFF)
+        return false;
+    code = static_cast<uint16_t>(value);
+    return true;
+}
+
+bool ParseFloat(std::string_view field, float& value)
+{
+    float parsed = 0.0f;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), parsed);
+    if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
+}
+
+bool SettingsAreUsable(const Font::BuildSettings& settings)
+{
+    // The halved atlas has to be a texture the loader accepts, and a padded master rendering has
+    // to fit the 32-bit sizes of a glyph bitmap.
+    const uint32_t largestAtlasSide = 2 * Texture::MaxAtlasSide;
+    return settings.atlasWidth >= 2 && settings.atlasHeight >= 2 && settings.atlasWidth <= largestAtlasSide &&
+           settings.atlasHeight <= largestAtlasSide && settings.pixelHeight >= 1 && settings.pixelHeight <= 4096 &&
+           settings.padding <= 4096 && settings.spread >= 1 && settings.spread <= MaxDistanceFieldSpread;
+}
+} // namespace
+
+Font::~Font()
+{
+    ReleaseAtlas();
+}
+
+void Font::RequestCodes(uint16_t first, uint16_t last)
+{
+    for (uint32_t code = first; code <= last; ++code)
+        glyphs.emplace(static_cast<uint16_t>(code), Glyph{});
+}
+
+void Font::LoadGameFont()
+{
+    RequestCodes(32, 126);
+    const BuildSettings game;
+    Load(GameFontName, game.atlasWidth, game.atlasHeight, game.pixelHeight, game.padding, game.spread, game.finalValue);
+}
+
+void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uint32_t pixelHeight, uint32_t padding, uint32_t spread,
+                uint32_t finalValue)
+{
+    ReleaseAtlas();
+    std::map<uint16_t, Glyph> requested;
+    for (const auto& entry : glyphs)
+        requested.emplace(entry.first, Glyph{});
+
+    if (ReadMeta(name))
+    {
+        if (LoadAtlas(name))
+            return;
+        InfoLog << "The cached atlas of font \"" << name << "\" is unusable, so the font is built again.";
+        InfoLog.EndMessage();
+        glyphs = requested;
+    }
+
+    const BuildSettings settings{atlasWidth, atlasHeight, pixelHeight, padding, spread, finalValue};
+    // The font always ends with what a later start reads from the cache.
+    if (BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name))
+        return;
+    // Quads without an atlas would sample whatever texture happens to be bound; empty glyphs draw
+    // nothing at all.
+    glyphs = requested;
+}
+
+bool Font::ReadMeta(const std::string& name)
+{
+    std::ifstream file(MetaPath(name));
+    if (!file.is_open())
+        return false;
+    glyphs.clear();
+    // One record per line as written; a line that does not hold a whole record ends the reading
+    // there, so that a damaged line cannot shift the fields of the lines after it.
+    std::string line;
+    while (std::getline(file, line))
+    {
+        std::vector<std::string_view> fields = SplitFields(line);
+        if (fields.empty())
+            continue;
+        uint16_t code = 0;
+        Glyph glyph;
+        float* values[] = {&glyph.uLeft, &glyph.vTop,    &glyph.uRight, &glyph.vBottom, &glyph.offsetX,
+                           &glyph.offsetY, &glyph.width, &glyph.height, &glyph.advance};
+        bool whole = fields.size() >= 10 && ParseCode(fields[0], code);
+        for (size_t k = 0; whole && k < 9; ++k)
+            whole = ParseFloat(fields[k + 1], *values[k]);
+        if (!whole)
+            break;
+        glyphs.emplace(code, glyph);
+        if (fields.size() > 10)
+            break; // what follows a record is no record
+    }
+    return true;
+}
+
+bool Font::WriteMeta(const std::string& name) const
+{
+    std::ofstream file(MetaPath(name), std::ios::out | std::ios::trunc);
+    for (const auto& [code, glyph] : glyphs)
+        file << code << ' ' << glyph.uLeft << ' ' << glyph.vTop << ' ' << glyph.uRight << ' ' << glyph.vBottom << ' ' << glyph.offsetX << ' '
+             << glyph.offsetY << ' ' << glyph.width << ' ' << glyph.height << ' ' << glyph.advance << '\n';
+    file.close();
+    if (!file)
+    {
+        ErrorLog << LogLocation(__FILE__, __LINE__) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    return true;
+}
+
+bool Font::CompareGlyphHeight(const GlyphBitmap& a, const GlyphBitmap& b)
+{
+    return a.height < b.height;
+}
+
+bool Font::RenderBitmaps(const std::string& name, const BuildSettings& settings, std::vector<GlyphBitmap>& bitmaps) const
+{
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0)
+    {
+        ErrorLog << LogLocation(__FILE__, 115) << "FreeType failed to initialise for some reason. That's pretty bad!";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    FT_Face face = nullptr;
+    const std::string trueTypePath = "Fonts/" + name + ".ttf";
+    const std::string openTypePath = "Fonts/" + name + ".otf";
+    if (FT_New_Face(library, trueTypePath.c_str(), 0, &face) == 0)
+    {
+        std::cout << "Font \"" << name << "\" opened from TrueType file." << std::endl;
+    }
+    else if (FT_New_Face(library, openTypePath.c_str(), 0, &face) == 0)
+    {
+        InfoLog << "Font \"" << name << "\" opened from OpenType file.";
+        InfoLog.EndMessage();
+    }
+    else
+    {
+        ErrorLog << LogLocation(__FILE__, 131) << "Error: The font file \"" << name << "\" failed to load.";
+        ErrorLog.EndMessage();
+        FT_Done_FreeType(library);
+        return false;
+    }
+    std::cout << "Font \"" << name << "\" contains " << face->num_glyphs << " glyphs." << std::endl;
+    FT_Set_Pixel_Sizes(face, 0, settings.pixelHeight);
+
+    const int32_t padding = static_cast<int32_t>(settings.padding);
+    for (const auto& entry : glyphs)
+    {
+        const uint16_t code = entry.first;
+        if (FT_Get_Char_Index(face, code) == 0 || FT_Load_Char(face, code, FT_LOAD_RENDER) != 0)
+            continue;
+        const FT_GlyphSlot slot = face->glyph;
+        // A rendering wider or taller than any atlas could hold is a broken font, not a glyph.
+        if (slot->bitmap.width > 2 * Texture::MaxAtlasSide || slot->bitmap.rows > 2 * Texture::MaxAtlasSide)
+            continue;
+        GlyphBitmap bitmap(static_cast<int32_t>(slot->bitmap.width) + 2 * padding, static_cast<int32_t>(slot->bitmap.rows) + 2 * padding);
+        bitmap.bearingX = slot->bitmap_left;
+        bitmap.bearingY = slot->bitmap_top;
+        bitmap.padding = padding;
+        bitmap.advance = static_cast<int32_t>(slot->advance.x);
+        bitmap.code = code;
+        if (bitmap.samples == nullptr || !CopyCoverage(slot->bitmap, bitmap, padding))
+            continue; // a rendering we cannot read is treated as one that failed
+        bitmaps.push_back(std::move(bitmap));
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
+    return true;
+}
+
+bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
+{
+    if (!SettingsAreUsable(settings))
+    {
+        ErrorLog << LogLocation(__FILE__, __LINE__) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
+                 << settings.atlasHeight << " atlas at pixel height " << settings.pixelHeight << ", padding " << settings.padding
+                 << " and spread " << settings.spread << ".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    std::vector<GlyphBitmap> bitmaps;
+    if (!RenderBitmaps(name, settings, bitmaps))
+        return false;
+
+    const size_t codesAskedFor = glyphs.size();
+    ScopedTimer timer("Distance field generation");
+    InfoLog << "First time set up, creating font distance field. Sorry for the delay, won't happen again!";
+    InfoLog.EndMessage();
+    GenerateDistanceFields(bitmaps, settings.spread, 0, [codesAskedFor](size_t completed) {
+        if (completed % 10 == 0)
+        {
+            InfoLog << "Processing font, completed glyphs " << completed << " out of " << codesAskedFor;
+            InfoLog.EndMessage();
+        }
+    });
+    timer.Stop();
+    InfoLog << "Successfully loaded " << bitmaps.size() << " glyphs from \"" << name << "\".";
+    InfoLog.EndMessage();
+
+    const int64_t margin = FontAtlas::StopMargin(bitmaps, settings.padding);
+    InfoLog << "Max glyph height " << margin;
+    InfoLog.EndMessage();
+
+    // Glyphs of equal height keep their code order, so that two builds give the same files.
+    std::stable_sort(bitmaps.begin(), bitmaps.end(), CompareGlyphHeight);
+
+    DynArray<uint16_t> image = FontAtlas::MakeImage(settings.atlasWidth, settings.atlasHeight);
+    glyphs.clear();
+    const std::vector<FontAtlas::Placement> placements = FontAtlas::PackShelves(bitmaps, settings.atlasWidth, settings.atlasHeight, margin);
+    if (placements.size() < bitmaps.size())
+    {
+        WarningLog << LogLocation(__FILE__, 249) << "Ran out of texture space. " << bitmaps.size() - placements.size()
+                   << " glyphs unwritten.";
+        WarningLog.EndMessage();
+    }
+    for (const FontAtlas::Placement& place : placements)
+    {
+        const GlyphBitmap& bitmap = bitmaps[place.bitmap];
+        FontAtlas::CopyInto(image, settings.atlasWidth, bitmap, place.x, place.y);
+        glyphs.emplace(bitmap.code, FontAtlas::MakeGlyph(bitmap, place.x, place.y, settings.atlasWidth, settings.atlasHeight));
+    }
+    bitmaps.clear();
+
+    const DynArray<uint16_t> half = FontAtlas::Halve(image, settings.atlasWidth, settings.atlasHeight);
+    image = DynArray<uint16_t>(); // the full-size image is not needed past this point
+    FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half, settings.atlasWidth / 2, settings.atlasHeight / 2);
+    WriteMeta(name);
+    return true;
+}
+
+bool Font::HasAtlas() const
+{
+    return atlas != nullptr && atlas->loaded;
+}
+
+bool Font::BindAtlas(uint32_t unit) const
+{
+    if (!HasAtlas())
+        return false;
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, atlas->id);
+    return true;
+}
+
+const Glyph& Font::GetGlyph(uint16_t code) const
+{
+    const auto found = glyphs.find(code);
+    return found == glyphs.end() ? defaultGlyph : found->second;
+}
+
+bool Font::LoadAtlas(const std::string& name)
+{
+    ReleaseAtlas();
+    Texture* texture = new Texture();
+    texture->Load(AtlasName(name));
+    if (!texture->loaded)
+    {
+        delete texture; // the loader has already deleted the GL texture and logged why
+        return false;
+    }
+    atlas = texture;
+    return true;
+}
+
+void Font::ReleaseAtlas()
+{
+    if (atlas == nullptr)
+        return;
+    atlas->Release();
+    delete atlas;
+    atlas = nullptr;
+}

@@ -1,0 +1,229 @@
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+#include <gtest/gtest.h>
+
+#include "ByteBlob.h"
+#include "DistanceField.h"
+#include "Font.h"
+#include "FontAtlas.h"
+#include "FrameBuffer.h"
+#include "GLTestWindow.h"
+#include "GlyphBitmap.h"
+#include "LogWatch.h"
+#include "Mesh.h"
+#include "Shader.h"
+#include "Texture.h"
+
+namespace
+{
+namespace fs = std::filesystem;
+
+void InstallDejaVu(const std::string& name)
+{
+    fs::create_directories("Fonts");
+    fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "Fonts/" + name + ".ttf", fs::copy_options::overwrite_existing);
+}
+
+// A quick build: the game's pipeline at a small size.
+void LoadSmall(Font& font, const std::string& name, uint32_t pixelHeight = 24)
+{
+    testing::internal::CaptureStdout();
+    font.Load(name, 512, 256, pixelHeight, 12, 16, 1);
+    testing::internal::GetCapturedStdout();
+}
+
+std::vector<uint16_t> AtlasTexels(const Font& font, GLint& width, GLint& height, GLint& format)
+{
+    glBindTexture(GL_TEXTURE_2D, font.atlas->id);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    std::vector<uint16_t> texels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    glPixelStorei(GL_PACK_ALIGNMENT, 2);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RED, GL_UNSIGNED_SHORT, texels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return texels;
+}
+
+class FontGL : public testing::Test
+{
+protected:
+    GLTestWindow window;
+};
+} // namespace
+
+// The one build of the whole game font: its 95 glyphs, checked against the plain algorithm.
+TEST_F(FontGL, GameFontIsBuiltOnTheFirstStartAndReadFromItsCacheAfterwards)
+{
+    ASSERT_TRUE(fs::exists("Fonts/Atkinson-Hyperlegible-Bold-102.ttf")) << "the run-time tree lacks the game font";
+    const LogWatch firstInfo(InfoLog);
+    const LogWatch firstWarnings(WarningLog);
+    Font built;
+    testing::internal::CaptureStdout();
+    built.LoadGameFont();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(built.HasAtlas());
+    EXPECT_EQ(built.glyphs.size(), 95u);
+    EXPECT_TRUE(firstWarnings.Lines().empty());
+    for (int done = 10; done <= 90; done += 10)
+        EXPECT_TRUE(firstInfo.Saw("Processing font, completed glyphs " + std::to_string(done) + " out of 95")) << done;
+    EXPECT_TRUE(firstInfo.Saw("Successfully loaded 95 glyphs from \"Atkinson-Hyperlegible-Bold-102\"."));
+
+    GLint width = 0, height = 0, format = 0;
+    const std::vector<uint16_t> texels = AtlasTexels(built, width, height, format);
+    EXPECT_EQ(width, 4096);
+    EXPECT_EQ(height, 2048);
+    EXPECT_EQ(format, GL_R16);
+
+    // The same atlas from the plain algorithm, packed and halved the same way.
+    Font plain;
+    plain.RequestCodes(32, 126);
+    std::vector<GlyphBitmap> bitmaps;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(plain.RenderBitmaps(Font::GameFontName, Font::BuildSettings{}, bitmaps));
+    testing::internal::GetCapturedStdout();
+    for (GlyphBitmap& bitmap : bitmaps)
+        GenerateDistanceFieldReference(bitmap, 192);
+    std::stable_sort(bitmaps.begin(), bitmaps.end(), Font::CompareGlyphHeight);
+    DynArray<uint16_t> image = FontAtlas::MakeImage(8192, 4096);
+    const auto placements = FontAtlas::PackShelves(bitmaps, 8192, 4096, FontAtlas::StopMargin(bitmaps, 180));
+    ASSERT_EQ(placements.size(), 95u);
+    for (const FontAtlas::Placement& place : placements)
+        FontAtlas::CopyInto(image, 8192, bitmaps[place.bitmap], place.x, place.y);
+    const DynArray<uint16_t> expected = FontAtlas::Halve(image, 8192, 4096);
+    ASSERT_EQ(texels.size(), expected.count);
+    EXPECT_TRUE(std::equal(texels.begin(), texels.end(), expected.begin())) << "the atlas differs from the plain algorithm's";
+
+    // A later start reads the cache and builds nothing.
+    const LogWatch laterInfo(InfoLog);
+    Font cached;
+    testing::internal::CaptureStdout();
+    cached.LoadGameFont();
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(cached.HasAtlas());
+    EXPECT_FALSE(laterInfo.Saw("First time set up"));
+    EXPECT_EQ(console.find("opened from"), std::string::npos);
+    ASSERT_EQ(cached.glyphs.size(), built.glyphs.size());
+    for (const auto& [code, glyph] : built.glyphs)
+        EXPECT_EQ(std::memcmp(&cached.glyphs[code], &glyph, sizeof(Glyph)), 0) << "code " << code;
+}
+
+TEST_F(FontGL, UnusableCachedAtlasIsBuiltAgain)
+{
+    InstallDejaVu("Small");
+    Font first;
+    first.RequestCodes('A', 'Z');
+    LoadSmall(first, "Small");
+    ASSERT_TRUE(first.HasAtlas());
+    std::ifstream original("Fonts/Small_distance.dat", std::ios::binary);
+    const std::string atlasBytes((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    ASSERT_GT(atlasBytes.size(), 24u);
+
+    const struct
+    {
+        const char* name;
+        std::string bytes; // empty: no file at all
+    } damages[] = {
+        {"missing", ""},
+        {"cut short", atlasBytes.substr(0, atlasBytes.size() / 2)},
+        {"not a blob", "this is no atlas at all"},
+        {"bit flipped", [&] {
+             std::string flipped = atlasBytes;
+             flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x40);
+             return flipped;
+         }()},
+    };
+    for (const auto& damage : damages)
+    {
+        SCOPED_TRACE(damage.name);
+        fs::remove("Fonts/Small_distance.dat");
+        if (!damage.bytes.empty())
+            std::ofstream("Fonts/Small_distance.dat", std::ios::binary) << damage.bytes;
+        const LogWatch info(InfoLog);
+        Font again;
+        again.RequestCodes('A', 'Z');
+        LoadSmall(again, "Small");
+        EXPECT_TRUE(info.Saw("The cached atlas of font \"Small\" is unusable, so the font is built again."));
+        EXPECT_TRUE(info.Saw("First time set up"));
+        ASSERT_TRUE(again.HasAtlas());
+        EXPECT_EQ(again.glyphs.size(), 26u);
+        std::ifstream rebuilt("Fonts/Small_distance.dat", std::ios::binary);
+        EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(rebuilt)), std::istreambuf_iterator<char>()) == atlasBytes);
+    }
+}
+
+TEST_F(FontGL, FontThatCannotBeBuiltHasNoAtlasAndDrawsNothing)
+{
+    // No font file at all; then a cache whose atlas is gone and whose font file is gone too.
+    std::ofstream("Fonts/Gone.fontMeta") << "65 0.1 0.1 0.2 0.2 0 0.5 0.25 0.5 0.3\n";
+    for (const char* name : {"Nowhere", "Gone"})
+    {
+        SCOPED_TRACE(name);
+        Font font;
+        font.RequestCodes('A', 'C');
+        LoadSmall(font, name);
+        EXPECT_FALSE(font.HasAtlas());
+        EXPECT_FALSE(font.BindAtlas(0));
+        ASSERT_EQ(font.glyphs.size(), 3u);
+        Mesh text;
+        text.AddText("ABC", {1.0f, 2.0f}, 1.0f, font);
+        for (const MeshVertex& vertex : text.vertices)
+            EXPECT_TRUE(vertex.x == 1.0f && vertex.y == 2.0f) << "every quad is empty";
+    }
+}
+
+TEST_F(FontGL, TextDrawnThroughAMeshLightsThePixelsOfItsGlyphs)
+{
+    InstallDejaVu("Big");
+    Font font;
+    font.RequestCodes('A', 'Z');
+    LoadSmall(font, "Big", 64);
+    ASSERT_TRUE(font.HasAtlas());
+
+    FrameBuffer target(ComponentUnsigned8, 4);
+    target.Resize(128, 128);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glViewport(0, 0, 128, 128);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    Shader textureShader("BaseShaders/Texture.vsd", "BaseShaders/Texture.fsd");
+    glUseProgram(textureShader.program);
+    const glm::mat4 projection = glm::ortho(0.0f, 1.28f, -0.64f, 0.64f, -1.0f, 1.0f); // 0.01 world units a pixel
+    glUniformMatrix4fv(glGetUniformLocation(textureShader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    ASSERT_TRUE(font.BindAtlas(0));
+
+    Mesh text;
+    text.CreateBuffer();
+    text.AddText("IL", {0.1f, -0.2f}, 2.0f, font);
+    text.Upload();
+    text.Draw();
+
+    const std::vector<uint8_t> pixels = GLTestWindow::ReadPixels(128, 128);
+    auto red = [&](float worldX, float worldY) {
+        const int x = static_cast<int>(worldX / 0.01f);
+        const int y = static_cast<int>((worldY + 0.64f) / 0.01f);
+        return pixels[(static_cast<size_t>(y) * 128 + static_cast<size_t>(x)) * 4];
+    };
+    // The stem of "I" runs through the middle of its quad; beside the stem the field falls off.
+    const Glyph& i = font.glyphs['I'];
+    const float stemX = 0.1f + (i.offsetX + i.width / 2) * 2.0f;
+    const float stemY = -0.2f + (i.offsetY - i.height / 2) * 2.0f;
+    EXPECT_GT(red(stemX, stemY), 140);
+    EXPECT_LT(red(0.1f + (i.offsetX + i.width * 0.1f) * 2.0f, stemY), 110);
+    // Nothing is drawn outside the quads: left of the text and above it.
+    EXPECT_EQ(red(0.02f, 0.0f), 0);
+    EXPECT_EQ(red(0.5f, 0.6f), 0);
+
+    size_t lit = 0;
+    for (size_t p = 0; p < pixels.size(); p += 4)
+        lit += pixels[p] > 127;
+    EXPECT_GT(lit, 100u); // the two letters, well above a few stray texels
+}
