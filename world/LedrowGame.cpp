@@ -46,7 +46,8 @@ LedrowGame::LedrowGame()
         return;
     // The level in play, the level editor and the network manager start empty here.
 
-    // The game font is loaded here from its cache, or built and cached on the first start.
+    // From its cache, or built and cached on the first start.
+    font.LoadGameFont();
 
     config.Save();
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "Font.h"
 #include "FrameBuffer.h"
 #include "GameBase.h"
 #include "Mesh.h"
@@ -50,6 +51,8 @@ public:
 
     uint32_t screenState = MainScreen;
     float timeScale = 0.8333333f; ///< multiplies the frame step for the level and the editor
+    /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
+    Font font;
 
     /// The off-screen channels that the post effect composes, in the order it takes them.
     std::unique_ptr<FrameBuffer> colourChannel;
