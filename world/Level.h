@@ -35,9 +35,10 @@ public:
     static constexpr uint32_t TypeId = 4;
 
     /// The most polyline points that the world shapes of a loaded level may compile to, over all
-    /// its shapes: some 200,000 world units of edges at the usual spacing, about a hundred
-    /// megabytes once compiled, drawn and given bodies. A file that asks for more is refused.
-    static constexpr uint64_t MaxCompiledPoints = 2'000'000;
+    /// its shapes: some 100,000 world units of edges at the usual spacing, a few hundred
+    /// megabytes at worst once compiled, filled and given two-sided bodies. A file that asks
+    /// for more is refused.
+    static constexpr uint64_t MaxCompiledPoints = 1'000'000;
     /// The most magnet-field texels that a loaded level may build, over all its magnetic edges:
     /// 64 megabytes of half-float texels on the GPU, some three hundred ten-unit magnet edges.
     /// A file that asks for more is refused.

@@ -342,7 +342,7 @@ TEST(LevelFile, ImpossibleCoordinatesRefuseTheWholeLevel)
 TEST(LevelFile, LevelsTooLargeToCompileOrToFieldAreRefused)
 {
     // A two-point shape 5000 units across compiles both its edges at the cap of 40002 points:
-    // 24 of them fit in the 2,000,000 points a level may compile to, 25 do not.
+    // 12 of them fit in the 1,000,000 points a level may compile to, 13 do not.
     auto longShapes = [](int count) {
         Payload payload;
         payload.Level({0, 0});
@@ -352,8 +352,8 @@ TEST(LevelFile, LevelsTooLargeToCompileOrToFieldAreRefused)
     };
     {
         Level level(&sharedCamera);
-        EXPECT_TRUE(Read(level, longShapes(24).bytes.bytes));
-        EXPECT_EQ(level.worldShapes.count, 24u);
+        EXPECT_TRUE(Read(level, longShapes(12).bytes.bytes));
+        EXPECT_EQ(level.worldShapes.count, 12u);
         EXPECT_EQ(level.worldShapes[0].segments[0].points.count, 40002u);
     }
     // A magnet edge 100 long needs 1760 x 160 texels: 29 fit in the 8M a level may build, 30 do
@@ -380,7 +380,7 @@ TEST(LevelFile, LevelsTooLargeToCompileOrToFieldAreRefused)
         Payload payload;
         const char* reason;
     } refused[] = {
-        {"25 long shapes", longShapes(25), "too large to compile"},
+        {"13 long shapes", longShapes(13), "too large to compile"},
         {"30 long magnets", magnets(30, 100.0f), "field texels"},
         {"a magnet 600 long", magnets(1, 600.0f), "too long for its field"},
     };
