@@ -347,3 +347,33 @@ TEST(WorldShapeFill, NothingForTinyOutlinesOrShapesOutOfView)
         EXPECT_EQ(fill.vertices.count, 0u);
     }
 }
+
+TEST(WorldShapeSize, CompiledPointCountIsWhatCompilingMakes)
+{
+    // Loaders refuse shapes by this count before compiling them, so it must be exact.
+    WorldShape farCurve = SmoothRing(5, 3.0f);
+    farCurve.Translate({900000.0f, -700000.0f});
+    WorldShape huge = StraightShape({{0, 0}, {9000, 0}, {9000, 9000}});
+    const struct
+    {
+        const char* name;
+        WorldShape shape;
+    } cases[] = {
+        {"no points", WorldShape()},
+        {"one point", StraightShape({{1, 1}})},
+        {"a Jagged square", UnitSquare({SurfaceType::Jagged, SurfaceType::Jagged})},
+        {"a smooth ring", SmoothRing(7, 2.5f, {SurfaceType::MagneticAttractor, SurfaceType::Jagged})},
+        {"a ring far from the origin", farCurve},
+        {"edges past the sampling cap", huge},
+    };
+    for (const auto& c : cases)
+    {
+        WorldShape shape = c.shape;
+        const uint64_t counted = shape.CompiledPointCount();
+        shape.Compile();
+        uint64_t made = 0;
+        for (const ShapeSegment& segment : shape.segments)
+            made += segment.points.count;
+        EXPECT_EQ(counted, made) << c.name;
+    }
+}
