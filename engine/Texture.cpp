@@ -97,6 +97,39 @@ Texture& Texture::Load(std::string name)
     return *this;
 }
 
+Texture& Texture::CreateFromTexels(uint32_t texelsWide, uint32_t texelsHigh, ComponentType type, uint32_t channelCount,
+                                   const void* texels)
+{
+    uint32_t internalFormat = 0;
+    uint32_t pixelFormat = 0;
+    uint32_t glType = 0;
+    ChannelInfo::GetGLFormat(type, channelCount, internalFormat, pixelFormat, glType);
+    loaded = false;
+    // A format the table refused (it says why) would make a texture of no storage at best.
+    if (internalFormat == 0 || pixelFormat == 0 || glType == 0)
+        return *this;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), static_cast<GLsizei>(texelsWide),
+                 static_cast<GLsizei>(texelsHigh), 0, pixelFormat, glType, texels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glGenerateMipmap(GL_TEXTURE_2D);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    width = static_cast<int32_t>(texelsWide);
+    height = static_cast<int32_t>(texelsHigh);
+    channels = static_cast<int32_t>(channelCount);
+    loaded = true;
+    return *this;
+}
+
+void Texture::Bind(uint32_t unit) const
+{
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(GL_TEXTURE_2D, id);
+}
+
 void Texture::Release()
 {
     if (!loaded)

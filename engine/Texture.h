@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ChannelInfo.h"
+
 class ByteBlob;
 
 /// A 2D OpenGL texture loaded from an image under "Images/" or from a 16-bit distance-field atlas
@@ -22,6 +24,15 @@ public:
     /// atlas that is missing, short or corrupt is logged and leaves no texture (`loaded` false),
     /// so that its owner can build it again. Needs a current context.
     Texture& Load(std::string name);
+
+    /// Creates the GL texture from texels already in memory: `width` x `height` texels of
+    /// `channels` components of `type` (formats from `ChannelInfo::GetGLFormat`), rows from the
+    /// bottom, tightly packed; with mipmaps and trilinear minification. Sets the size and
+    /// `loaded`. Needs a current context.
+    Texture& CreateFromTexels(uint32_t width, uint32_t height, ComponentType type, uint32_t channels, const void* texels);
+
+    /// Binds the texture to texture unit `unit` (0 for GL_TEXTURE0). Needs a current context.
+    void Bind(uint32_t unit) const;
 
     /// Deletes the GL texture when loaded. Needs a current context.
     void Release();

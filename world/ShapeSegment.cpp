@@ -1,9 +1,12 @@
 #include "ShapeSegment.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <glm/geometric.hpp>
 
+#include "HalfFloat.h"
+#include "LogChannel.h"
 #include "SurfaceDrawing.h"
 #include "Texture.h"
 
@@ -68,6 +71,53 @@ int32_t PieceCountFor(float denseLength, SurfaceType type)
     if (type == SurfaceType::Jagged)
         ++count;
     return count;
+}
+/// Strength of an attractor's pull; a repulsor pushes with the opposite sign.
+constexpr float MagnetStrength = 0.6f;
+/// Pieces whose centre is further than this from the point are skipped before their direction is
+/// worked out; no piece reaches that far.
+constexpr float MagnetSkipDistance = 4.5f;
+/// Height above a piece, world units, at which its force has faded to nothing.
+constexpr float MagnetReach = 2.5f;
+
+float MagnetSign(SurfaceType type)
+{
+    return type == SurfaceType::MagneticAttractor ? MagnetStrength : -MagnetStrength;
+}
+
+/// The direction a piece pushes along: the mean of its two end normals. Ends whose normals
+/// cancel (a cusp) give the piece no direction, and it acts on nothing.
+bool PieceDirection(glm::vec2 normalA, glm::vec2 normalB, glm::vec2& direction)
+{
+    const glm::vec2 sum = normalA + normalB;
+    const float length = std::sqrt(sum.x * sum.x + sum.y * sum.y);
+    if (!(length > 0.0f) || !std::isfinite(length))
+        return false;
+    direction = sum / length;
+    return true;
+}
+
+/// Adds one piece's part of the force at a point `offset` from the piece's centre. The piece
+/// acts on a trapezoid in front of it: from 0.5 behind to 2.5 in front (h from -0.2 to 1), half
+/// as wide as it is high plus 0.4 (w below 1), strongest at the surface beside the centre line.
+/// Both the force query and the texture builder go through here, so a texel holds exactly the
+/// force a player feels at its point.
+void AddPieceForce(glm::vec2 offset, glm::vec2 direction, float strength, glm::vec2& force)
+{
+    float height = (offset.x * direction.x + offset.y * direction.y) / MagnetReach;
+    if (!(height > -0.2f && height < 1.0f))
+        return;
+    const float across = std::fabs(offset.x * direction.y - offset.y * direction.x) / (0.4f * height + 0.4f);
+    if (!(across > 0.0f && across < 1.0f))
+        return;
+    if (height < 0.0f)
+        height = height / -0.2f;
+    force -= direction * (strength * (1.0f - height) * (1.0f - height) * (1.0f - across));
+}
+
+bool OutsideBox(glm::vec2 point, float minX, float maxX, float minY, float maxY)
+{
+    return !(point.x >= minX && point.x <= maxX && point.y >= minY && point.y <= maxY);
 }
 } // namespace
 
@@ -175,44 +225,70 @@ glm::vec2 ShapeSegment::Derivative(float t) const
     return b0 + b1 * t + b2 * (t * t);
 }
 
-void ShapeSegment::Compile()
+namespace
 {
-    // Dense samples of the curve with their unnormalised normals; a straight edge needs only its
-    // two ends.
+/// The curve sampled densely with its unnormalised normals; a straight edge needs only its two
+/// ends. Its length decides how many pieces the polyline gets.
+struct DenseCurve
+{
     glm::vec2 samples[DenseSampleCount];
-    glm::vec2 denseNormals[DenseSampleCount];
+    glm::vec2 normals[DenseSampleCount];
+    float pieceLengths[DenseSampleCount - 1];
     int sampleCount = 0;
-    if (isCurved)
+    float length = 0.0f;
+};
+
+void SampleDensely(const ShapeSegment& segment, DenseCurve& dense)
+{
+    if (segment.isCurved)
     {
         for (int k = 0; k < DenseSampleCount; ++k)
         {
             const float t = static_cast<float>(k) * 0.00390625f;
-            const glm::vec2 d = Derivative(t);
-            samples[k] = Evaluate(t);
-            denseNormals[k] = {d.y, -d.x};
+            const glm::vec2 d = segment.Derivative(t);
+            dense.samples[k] = segment.Evaluate(t);
+            dense.normals[k] = {d.y, -d.x};
         }
-        sampleCount = DenseSampleCount;
+        dense.sampleCount = DenseSampleCount;
     }
     else
     {
-        const glm::vec2 d = p1 - p0;
+        const glm::vec2 d = segment.p1 - segment.p0;
         const glm::vec2 normal = UnitOr({d.y, -d.x}, FallbackNormal);
-        samples[0] = p0;
-        samples[1] = p1;
-        denseNormals[0] = normal;
-        denseNormals[1] = normal;
-        sampleCount = 2;
+        dense.samples[0] = segment.p0;
+        dense.samples[1] = segment.p1;
+        dense.normals[0] = normal;
+        dense.normals[1] = normal;
+        dense.sampleCount = 2;
     }
-    RepairDenseNormals(denseNormals, sampleCount, p1 - p0);
+    RepairDenseNormals(dense.normals, dense.sampleCount, segment.p1 - segment.p0);
 
-    const int pieceCount = sampleCount - 1;
-    float pieceLengths[DenseSampleCount - 1];
-    float denseLength = 0.0f;
-    for (int m = 0; m < pieceCount; ++m)
+    dense.length = 0.0f;
+    for (int m = 0; m + 1 < dense.sampleCount; ++m)
     {
-        pieceLengths[m] = glm::length(samples[m + 1] - samples[m]);
-        denseLength += pieceLengths[m];
+        dense.pieceLengths[m] = glm::length(dense.samples[m + 1] - dense.samples[m]);
+        dense.length += dense.pieceLengths[m];
     }
+}
+} // namespace
+
+int32_t ShapeSegment::CountPieces() const
+{
+    DenseCurve dense;
+    SampleDensely(*this, dense);
+    return PieceCountFor(dense.length, surfaceType);
+}
+
+void ShapeSegment::Compile()
+{
+    DenseCurve dense;
+    SampleDensely(*this, dense);
+    const glm::vec2* samples = dense.samples;
+    const glm::vec2* denseNormals = dense.normals;
+    const float* pieceLengths = dense.pieceLengths;
+    const int sampleCount = dense.sampleCount;
+    const int pieceCount = sampleCount - 1;
+    const float denseLength = dense.length;
 
     const int32_t n = PieceCountFor(denseLength, surfaceType);
     points.Clear();
@@ -311,4 +387,152 @@ void ShapeSegment::Draw(LineRenderer& lines, bool selected) const
 {
     const glm::vec3 selectedColour = isCurved ? glm::vec3(0.5f, 0.5f, 1.0f) : glm::vec3(0.5f, 1.0f, 0.5f);
     DrawSurface(lines, points, normals, length, surfaceType, levelTime, selected ? &selectedColour : nullptr);
+}
+
+glm::vec2 ShapeSegment::GetMagneticForce(glm::vec2 point) const
+{
+    glm::vec2 force{0.0f, 0.0f};
+    if (!IsMagnetic(surfaceType) || OutsideBox(point, influenceMinX, influenceMaxX, influenceMinY, influenceMaxY))
+        return force;
+    const float strength = MagnetSign(surfaceType);
+    for (uint32_t m = 0; m + 1 < points.count; ++m)
+    {
+        const glm::vec2 offset = point - (points[m] + points[m + 1]) * 0.5f;
+        if (offset.x * offset.x + offset.y * offset.y > MagnetSkipDistance * MagnetSkipDistance)
+            continue;
+        glm::vec2 direction;
+        if (PieceDirection(normals[m], normals[m + 1], direction))
+            AddPieceForce(offset, direction, strength, force);
+    }
+    return force;
+}
+
+void ShapeSegment::GetDataTextureSize(uint64_t& width, uint64_t& height) const
+{
+    width = 0;
+    height = 0;
+    if (!IsMagnetic(surfaceType) || !(influenceMaxX >= influenceMinX) || !(influenceMaxY >= influenceMinY))
+        return;
+    // Worked in double: a box of a damaged level may be far wider than any texture; the caller
+    // refuses it by size rather than this overflowing.
+    const double across = std::ceil(static_cast<double>(influenceMaxX - influenceMinX));
+    const double up = std::ceil(static_cast<double>(influenceMaxY - influenceMinY));
+    constexpr double Largest = 1.0e12;
+    width = DataTexelsPerUnit * static_cast<uint64_t>(std::min(across, Largest));
+    height = DataTexelsPerUnit * static_cast<uint64_t>(std::min(up, Largest));
+}
+
+glm::vec2 ShapeSegment::DataTexelPoint(uint32_t column, uint32_t row, uint32_t width, uint32_t height) const
+{
+    return {influenceMinX + (static_cast<float>(column) + 0.5f) / static_cast<float>(width) * (influenceMaxX - influenceMinX),
+            influenceMinY + (static_cast<float>(row) + 0.5f) / static_cast<float>(height) * (influenceMaxY - influenceMinY)};
+}
+
+bool ShapeSegment::ComputeDataTextureSamples(std::vector<uint16_t>& samples, uint32_t& width, uint32_t& height) const
+{
+    samples.clear();
+    width = 0;
+    height = 0;
+    uint64_t wide = 0;
+    uint64_t high = 0;
+    GetDataTextureSize(wide, high);
+    if (wide == 0 || high == 0)
+        return false;
+    if (wide > MaxDataTextureSide || high > MaxDataTextureSide)
+    {
+        ErrorLog << LogLocation(__FILE__, __LINE__) << "Magnet field of " << wide << " by " << high
+                 << " texels is too large to build; the edge draws no field.";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    const auto w = static_cast<uint32_t>(wide);
+    const auto h = static_cast<uint32_t>(high);
+
+    // The texel points, a column's x and a row's y being the same for every texel that shares it.
+    std::vector<float> columnX(w);
+    std::vector<float> rowY(h);
+    for (uint32_t c = 0; c < w; ++c)
+        columnX[c] = DataTexelPoint(c, 0, w, h).x;
+    for (uint32_t r = 0; r < h; ++r)
+        rowY[r] = DataTexelPoint(0, r, w, h).y;
+
+    // Asking every piece about every texel costs texels x pieces, which for a long edge is far
+    // more than its load may take. Each piece instead visits only the texels around its
+    // trapezoid, in piece order, so every texel adds up the same pieces in the same order as
+    // `GetMagneticForce` and ends with exactly its answer.
+    std::vector<glm::vec2> forces(static_cast<size_t>(w) * h, glm::vec2(0.0f, 0.0f));
+    const float strength = MagnetSign(surfaceType);
+    const float boxWidth = influenceMaxX - influenceMinX;
+    const float boxHeight = influenceMaxY - influenceMinY;
+    // Covers the rounding of points and offsets up to the largest world coordinates.
+    constexpr float Margin = 0.5f;
+    auto texelRange = [](float low, float high, float boxMin, float boxSize, uint32_t count, uint32_t& first, uint32_t& last) {
+        const double scale = boxSize > 0.0f ? static_cast<double>(count) / boxSize : 0.0;
+        const double from = std::floor((static_cast<double>(low) - boxMin) * scale - 0.5) - 1.0;
+        const double to = std::ceil((static_cast<double>(high) - boxMin) * scale - 0.5) + 1.0;
+        if (to < 0.0 || from > static_cast<double>(count) - 1.0)
+            return false;
+        first = static_cast<uint32_t>(std::max(from, 0.0));
+        last = static_cast<uint32_t>(std::min(to, static_cast<double>(count) - 1.0));
+        return true;
+    };
+    for (uint32_t m = 0; m + 1 < points.count; ++m)
+    {
+        glm::vec2 direction;
+        if (!PieceDirection(normals[m], normals[m + 1], direction))
+            continue;
+        const glm::vec2 centre = (points[m] + points[m + 1]) * 0.5f;
+        const glm::vec2 side{direction.y, -direction.x};
+        // The trapezoid's corners: 0.5 behind the piece 0.32 to each side, 2.5 in front 0.8.
+        const glm::vec2 corners[4] = {centre - 0.5f * direction + 0.32f * side, centre - 0.5f * direction - 0.32f * side,
+                                      centre + MagnetReach * direction + 0.8f * side,
+                                      centre + MagnetReach * direction - 0.8f * side};
+        float lowX = corners[0].x, highX = corners[0].x, lowY = corners[0].y, highY = corners[0].y;
+        for (const glm::vec2& corner : corners)
+        {
+            lowX = std::min(lowX, corner.x);
+            highX = std::max(highX, corner.x);
+            lowY = std::min(lowY, corner.y);
+            highY = std::max(highY, corner.y);
+        }
+        uint32_t firstColumn = 0, lastColumn = 0, firstRow = 0, lastRow = 0;
+        if (!texelRange(lowX - Margin, highX + Margin, influenceMinX, boxWidth, w, firstColumn, lastColumn) ||
+            !texelRange(lowY - Margin, highY + Margin, influenceMinY, boxHeight, h, firstRow, lastRow))
+            continue;
+        for (uint32_t r = firstRow; r <= lastRow; ++r)
+            for (uint32_t c = firstColumn; c <= lastColumn; ++c)
+            {
+                const glm::vec2 point{columnX[c], rowY[r]};
+                if (OutsideBox(point, influenceMinX, influenceMaxX, influenceMinY, influenceMaxY))
+                    continue;
+                const glm::vec2 offset = point - centre;
+                if (offset.x * offset.x + offset.y * offset.y > MagnetSkipDistance * MagnetSkipDistance)
+                    continue;
+                AddPieceForce(offset, direction, strength, forces[static_cast<size_t>(r) * w + c]);
+            }
+    }
+
+    samples.assign(forces.size() * 4, 0);
+    const size_t firstChannel = surfaceType == SurfaceType::MagneticAttractor ? 0 : 2;
+    for (size_t texel = 0; texel < forces.size(); ++texel)
+    {
+        samples[texel * 4 + firstChannel] = FloatToHalf(forces[texel].x);
+        samples[texel * 4 + firstChannel + 1] = FloatToHalf(forces[texel].y);
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+void ShapeSegment::BuildDataTexture()
+{
+    ReleaseDataTexture();
+    std::vector<uint16_t> samples;
+    uint32_t w = 0;
+    uint32_t h = 0;
+    if (!ComputeDataTextureSamples(samples, w, h))
+        return;
+    auto* texture = new Texture();
+    texture->CreateFromTexels(w, h, ComponentHalfFloat, 4, samples.data());
+    dataTexture = texture;
 }

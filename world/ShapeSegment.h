@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cstdint>
+#include <vector>
 
 #include <glm/vec2.hpp>
 
@@ -27,6 +28,11 @@ public:
     /// edges up to 4000 units keep the 0.1 spacing, longer ones (only a damaged file has them)
     /// are sampled more coarsely rather than allocating without bound.
     static constexpr int32_t MaxHalfPieceCount = 20000;
+    /// Data-texture texels per world unit of the influence box, across and up.
+    static constexpr uint32_t DataTexelsPerUnit = 16;
+    /// The widest or tallest data texture that is built, in texels (an influence box of 512
+    /// world units). Every OpenGL 4.5 implementation takes textures of at least 16384.
+    static constexpr uint32_t MaxDataTextureSide = 8192;
 
     glm::vec2 p0{0.0f, 0.0f}; ///< start point, world units
     glm::vec2 c0{0.0f, 0.0f}; ///< first control point
@@ -71,6 +77,9 @@ public:
 
     /// Samples the curve into the polyline, normals, length, bounding box and influence box.
     void Compile();
+    /// The number of pieces N that `Compile` would give the polyline (it gets N + 1 points),
+    /// found without allocating anything.
+    int32_t CountPieces() const;
 
     /// The curve parameter in [0, 1] nearest to `point` when the curve comes within
     /// `maximumDistance` of it there; otherwise -1.
@@ -82,6 +91,28 @@ public:
 
     /// Deletes the data texture (its GL texture too, so it needs a context when one exists).
     void ReleaseDataTexture();
+
+    /// The magnet force at the world point `point`: a pull towards the surface for an attractor,
+    /// a push away from it for a repulsor, the sum over the polyline's pieces of at most 0.6
+    /// each, fading to nothing 2.5 units out, 0.5 units behind and at the sides. (0, 0) outside
+    /// the influence box, and everywhere for the other surface types. Needs no GL context.
+    glm::vec2 GetMagneticForce(glm::vec2 point) const;
+
+    /// The data texture's size in texels: 16 for every started world unit of the influence box's
+    /// width and of its height; 0 by 0 for a segment that is not magnetic.
+    void GetDataTextureSize(uint64_t& width, uint64_t& height) const;
+    /// The world point that the texel in `column` and `row` of a `width` by `height` data texture
+    /// samples: the centre of its cell in the influence box, row 0 at the bottom.
+    glm::vec2 DataTexelPoint(uint32_t column, uint32_t row, uint32_t width, uint32_t height) const;
+    /// The data texture's texels, computed without a GL context: `width` x `height` RGBA
+    /// half floats, rows from the bottom, each texel `GetMagneticForce` at its `DataTexelPoint`,
+    /// stored in red and green for an attractor and in blue and alpha for a repulsor. False, with
+    /// `samples` empty and the size 0, for a segment that is not magnetic, and (logged) for one
+    /// whose texture would be wider or taller than `MaxDataTextureSide`.
+    bool ComputeDataTextureSamples(std::vector<uint16_t>& samples, uint32_t& width, uint32_t& height) const;
+    /// Deletes the data texture and, for a magnetic segment, uploads a new one from
+    /// `ComputeDataTextureSamples` (RGBA16F with mipmaps). Needs a current GL context.
+    void BuildDataTexture();
 
 private:
     void CopyFieldsFrom(const ShapeSegment& other);

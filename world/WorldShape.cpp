@@ -1,13 +1,17 @@
 #include "WorldShape.h"
 
 #include <cmath>
+#include <vector>
 
+#include <box2d/box2d.h>
 #include <glm/geometric.hpp>
 
 #include "ByteBlob.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "Mesh.h"
 #include "ShapeEditState.h"
+#include "Texture.h"
 
 namespace
 {
@@ -30,6 +34,147 @@ glm::vec2 Stretched(glm::vec2 position, glm::vec2 handle, float ratio)
         return handle;
     const glm::vec2 stretched = position + (handle - position) / ratio;
     return IsFinite(stretched) ? stretched : handle;
+}
+/// The curve of the edge from `from` to `to`: through the handles for a spline edge, else a
+/// straight line with its controls at a third and two thirds.
+void SetUpEdge(ShapeSegment& segment, const ShapePoint& from, const ShapePoint& to)
+{
+    segment.p0 = from.position;
+    segment.p1 = to.position;
+    if (from.isSpline)
+    {
+        segment.c0 = from.handleB;
+        segment.c1 = to.handleA;
+        segment.isCurved = true;
+    }
+    else
+    {
+        // These constants, not 1/3 and 2/3, are what nearest-point searches on straight edges
+        // have always been measured against.
+        segment.c0 = segment.p0 + 0.33333f * (segment.p1 - segment.p0);
+        segment.c1 = segment.p0 + 0.66667f * (segment.p1 - segment.p0);
+        segment.isCurved = false;
+    }
+    segment.surfaceType = from.surfaceType;
+}
+/// The radius of every world-shape chain, world units.
+constexpr float ChainRadius = 0.01f;
+
+b2Vec2 ToB2(glm::vec2 v)
+{
+    return {v.x, v.y};
+}
+
+/// The physics library stops the program on a chain with two neighbouring vertices this close
+/// (it compares the squared distance in single precision, as this does).
+bool TooCloseForChain(const b2Vec2& a, const b2Vec2& b)
+{
+    return b2DistanceSquared(a, b) <= b2_linearSlop * b2_linearSlop;
+}
+
+bool IsFinite(const b2Vec2& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y);
+}
+
+/// Curved and Jagged edges collide along their whole polyline; a straight edge of any other type
+/// along the line between its ends.
+bool ChainFollowsPolyline(const ShapeSegment& segment)
+{
+    return segment.isCurved || segment.surfaceType == SurfaceType::Jagged;
+}
+
+/// The vertices of the segment's chain. Points closer to the last kept one than the physics
+/// library allows are dropped (a cusp, or an edge between coinciding points), the segment's two
+/// ends always kept so that neighbouring chains still meet. False when fewer than two are left.
+bool ChainVertices(const ShapeSegment& segment, std::vector<b2Vec2>& vertices)
+{
+    vertices.clear();
+    const uint32_t count = segment.points.count;
+    if (count < 2)
+        return false;
+    vertices.push_back(ToB2(segment.points[0]));
+    if (ChainFollowsPolyline(segment))
+        for (uint32_t k = 1; k + 1 < count; ++k)
+        {
+            const b2Vec2 point = ToB2(segment.points[k]);
+            if (!TooCloseForChain(vertices.back(), point))
+                vertices.push_back(point);
+        }
+    const b2Vec2 last = ToB2(segment.points[count - 1]);
+    while (vertices.size() > 1 && TooCloseForChain(vertices.back(), last))
+        vertices.pop_back();
+    if (TooCloseForChain(vertices.back(), last))
+        return false;
+    vertices.push_back(last);
+    return true;
+}
+
+/// The ghost vertex before a chain that starts at `join`: the second-to-last polyline point of
+/// the previous segment when that one is curved or Jagged, else its start. A ghost on the join
+/// itself gives the physics library no direction, so then the previous segment's points are
+/// searched backwards for one that is not; when none is, the chain runs straight on.
+b2Vec2 PreviousGhost(const ShapeSegment& previous, const b2Vec2& join, const b2Vec2& runOn)
+{
+    const uint32_t count = previous.points.count;
+    if (count >= 2)
+    {
+        const b2Vec2 preferred = ToB2(ChainFollowsPolyline(previous) ? previous.points[count - 2] : previous.points[0]);
+        if (IsFinite(preferred) && !TooCloseForChain(preferred, join))
+            return preferred;
+        for (uint32_t k = count - 1; k-- > 0;)
+        {
+            const b2Vec2 candidate = ToB2(previous.points[k]);
+            if (IsFinite(candidate) && !TooCloseForChain(candidate, join))
+                return candidate;
+        }
+    }
+    return runOn;
+}
+
+/// The ghost vertex after a chain that ends at `join`, from the next segment: its polyline point
+/// 1 when it is curved or Jagged, else its end; searched forwards as `PreviousGhost` searches.
+b2Vec2 NextGhost(const ShapeSegment& next, const b2Vec2& join, const b2Vec2& runOn)
+{
+    const uint32_t count = next.points.count;
+    if (count >= 2)
+    {
+        const b2Vec2 preferred = ToB2(ChainFollowsPolyline(next) ? next.points[1] : next.points[count - 1]);
+        if (IsFinite(preferred) && !TooCloseForChain(preferred, join))
+            return preferred;
+        for (uint32_t k = 1; k < count; ++k)
+        {
+            const b2Vec2 candidate = ToB2(next.points[k]);
+            if (IsFinite(candidate) && !TooCloseForChain(candidate, join))
+                return candidate;
+        }
+    }
+    return runOn;
+}
+
+void AddChainFixture(b2Body& body, const std::vector<b2Vec2>& vertices, const b2Vec2& previousGhost,
+                     const b2Vec2& nextGhost, ShapeSegment& segment)
+{
+    b2ChainShape chain;
+    chain.CreateChain(vertices.data(), static_cast<int32>(vertices.size()), previousGhost, nextGhost);
+    chain.m_radius = ChainRadius;
+    b2FixtureDef fixtureDef;
+    fixtureDef.shape = &chain;
+    fixtureDef.friction = 1.0f;
+    fixtureDef.restitution = 0.0f;
+    fixtureDef.density = 0.0f;
+    fixtureDef.isSensor = false;
+    fixtureDef.filter.categoryBits = CollisionCategory::World;
+    fixtureDef.filter.maskBits = CollisionCategory::Player;
+    fixtureDef.filter.groupIndex = 0;
+    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(&segment));
+    // The fixture copies the vertices; the chain frees its own copy when it goes out of scope.
+    body.CreateFixture(&fixtureDef);
+}
+
+bool MeetsView(float boxMinX, float boxMaxX, float boxMinY, float boxMaxY, const float (&view)[4])
+{
+    return view[1] > boxMinX && boxMaxX > view[0] && view[3] > boxMinY && boxMaxY > view[2];
 }
 } // namespace
 
@@ -232,23 +377,7 @@ void WorldShape::Compile()
         const ShapePoint& from = points[i];
         const ShapePoint& to = points[(i + 1) % n];
         ShapeSegment segment;
-        segment.p0 = from.position;
-        segment.p1 = to.position;
-        if (from.isSpline)
-        {
-            segment.c0 = from.handleB;
-            segment.c1 = to.handleA;
-            segment.isCurved = true;
-        }
-        else
-        {
-            // These constants, not 1/3 and 2/3, are what nearest-point searches on straight
-            // edges have always been measured against.
-            segment.c0 = segment.p0 + 0.33333f * (segment.p1 - segment.p0);
-            segment.c1 = segment.p0 + 0.66667f * (segment.p1 - segment.p0);
-            segment.isCurved = false;
-        }
-        segment.surfaceType = from.surfaceType;
+        SetUpEdge(segment, from, to);
         segment.levelTime = levelTime;
         segments.PushBack(std::move(segment));
     }
@@ -320,6 +449,93 @@ void WorldShape::SetLevelTime(const float* time)
         segment.levelTime = time;
     for (SurfaceStrip& strip : strips)
         strip.levelTime = time;
+}
+
+uint64_t WorldShape::CompiledPointCount() const
+{
+    const uint32_t n = points.count;
+    uint64_t total = 0;
+    ShapeSegment edge;
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        SetUpEdge(edge, points[i], points[(i + 1) % n]);
+        total += static_cast<uint64_t>(edge.CountPieces()) + 1u;
+    }
+    return total;
+}
+
+b2Body* WorldShape::CreateBody(b2World& world)
+{
+    b2BodyDef bodyDef;
+    b2Body* body = world.CreateBody(&bodyDef);
+    const uint32_t n = segments.count;
+    std::vector<b2Vec2> vertices;
+    std::vector<b2Vec2> reversed;
+    for (uint32_t i = 0; i < n; ++i)
+    {
+        ShapeSegment& segment = segments[i];
+        if (segment.surfaceType == SurfaceType::Passable)
+            continue;
+        bool finite = true;
+        for (const glm::vec2& point : segment.points)
+            finite = finite && IsFinite(point);
+        if (!finite)
+        {
+            // The physics world would stop the program at the first step; loaders refuse such
+            // coordinates, so this is a fault somewhere between them and here.
+            ErrorLog << LogLocation(__FILE__, __LINE__) << "World shape edge " << i
+                     << " has a point that is not a number; it was given no physics.";
+            ErrorLog.EndMessage();
+            continue;
+        }
+        if (!ChainVertices(segment, vertices))
+            continue;
+        const b2Vec2 first = vertices.front();
+        const b2Vec2 second = vertices[1];
+        const b2Vec2 last = vertices.back();
+        const b2Vec2 secondLast = vertices[vertices.size() - 2];
+        const b2Vec2 previousGhost = PreviousGhost(segments[(i + n - 1) % n], first, first - (second - first));
+        const b2Vec2 nextGhost = NextGhost(segments[(i + 1) % n], last, last + (last - secondLast));
+
+        // A chain collides only from the side its edge normals face. Levels are played on both
+        // sides of their edges (on top of shapes and inside shapes that enclose the level), so
+        // every segment gets the chain both ways round, each with its own ghost vertices.
+        AddChainFixture(*body, vertices, previousGhost, nextGhost, segment);
+        reversed.assign(vertices.rbegin(), vertices.rend());
+        AddChainFixture(*body, reversed, nextGhost, previousGhost, segment);
+    }
+    return body;
+}
+
+void WorldShape::AppendTriangles(Mesh& mesh, const float (&view)[4]) const
+{
+    if (!MeetsView(minX, maxX, minY, maxY, view) || outline.count < 3)
+        return;
+    const glm::vec2 hub = outline[0];
+    for (uint32_t i = 1; i + 1 < outline.count; ++i)
+    {
+        mesh.vertices.PushBack({hub.x, hub.y, 0.0f, 0.0f});
+        mesh.vertices.PushBack({outline[i].x, outline[i].y, 0.0f, 0.0f});
+        mesh.vertices.PushBack({outline[i + 1].x, outline[i + 1].y, 0.0f, 0.0f});
+    }
+}
+
+void WorldShape::DrawMagnetism(Mesh& mesh, const float (&view)[4]) const
+{
+    for (const ShapeSegment& segment : segments)
+    {
+        if (segment.dataTexture == nullptr || !segment.dataTexture->loaded ||
+            !MeetsView(segment.influenceMinX, segment.influenceMaxX, segment.influenceMinY, segment.influenceMaxY, view))
+            continue;
+        segment.dataTexture->Bind(0);
+        // Texture row 0 is the bottom of the influence box.
+        mesh.AddQuad({segment.influenceMinX, segment.influenceMaxY}, {segment.influenceMaxX, segment.influenceMinY},
+                     {0.0f, 1.0f}, {1.0f, 0.0f});
+        mesh.CreateBuffer();
+        mesh.Upload();
+        mesh.Draw();
+        mesh.vertices.Clear();
+    }
 }
 
 bool WorldShape::HitTestPoint(glm::vec2 point)

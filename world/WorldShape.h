@@ -12,7 +12,10 @@
 #include "ShapeSegment.h"
 #include "SurfaceStrip.h"
 
+class b2Body;
+class b2World;
 class LineRenderer;
+class Mesh;
 struct ShapeEditState;
 
 /// What a pick or a drag addresses on a shape point; also the `kind` of
@@ -90,6 +93,27 @@ public:
     void BuildSurfaceStrips();
     /// Points this shape's, its segments' and its strips' time pointers at `time`.
     void SetLevelTime(const float* time);
+    /// The number of polyline points that `Compile` would make from the current points, summed
+    /// over the edges, worked out without allocating them, so that a loader can refuse a shape
+    /// too large to compile.
+    uint64_t CompiledPointCount() const;
+
+    /// Makes the shape's static body in `world`, which owns it, and returns it: for every
+    /// segment that is not `Passable`, chain fixtures along its polyline (all of it for a curved
+    /// or Jagged edge, else its two ends) that collide from both sides, with ghost vertices from
+    /// the neighbouring segments for smooth joins. Each fixture points back at its segment, so the
+    /// segments must not move in memory while the world exists. Segments too short for the
+    /// physics library (under 0.005 long) get no fixtures. The shape must be compiled.
+    b2Body* CreateBody(b2World& world);
+    /// Appends the fill as a fan of triangles from the first outline point, when the bounding
+    /// box meets `view` (min x, max x, min y, max y; strict overlap) and the outline has at least
+    /// 3 points. Added up, the fan covers every point inside the outline an odd number of times
+    /// and every point outside an even number. Needs no GL context.
+    void AppendTriangles(Mesh& mesh, const float (&view)[4]) const;
+    /// Draws the data texture of every magnetic segment whose influence box meets `view` over
+    /// that box, one draw call each, through `mesh`, which is left empty. The caller has bound the
+    /// frame buffer, the shader and the blending. Needs a current GL context.
+    void DrawMagnetism(Mesh& mesh, const float (&view)[4]) const;
 
     // Selectable
     uint32_t GetSelectableType() override { return SelectableWorldShape; }

@@ -1,0 +1,499 @@
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <box2d/box2d.h>
+#include <gtest/gtest.h>
+
+#include "ByteBlob.h"
+#include "Camera.h"
+#include "Level.h"
+#include "LevelObjectTesting.h"
+#include "ShapeFixtures.h"
+
+using namespace testing_support;
+
+namespace
+{
+constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+
+/// A level payload built record by record, remembering where each record (and each shape point
+/// record) starts, which is where a file may end and still be whole.
+struct Payload
+{
+    RecordBytes bytes;
+    std::set<size_t> recordStarts;
+
+    size_t Size() const { return bytes.bytes.size(); }
+    Payload& Mark()
+    {
+        recordStarts.insert(Size());
+        return *this;
+    }
+    Payload& Level(glm::vec2 start, float reserved = 0.0f)
+    {
+        bytes.U32(4).Vec2(start).F32(reserved);
+        return Mark();
+    }
+    Payload& Point(glm::vec2 position, SurfaceType type = SurfaceType::Plain)
+    {
+        // A corner with handles a quarter unit to either side: nothing the reader repairs.
+        const uint8_t spline = 0;
+        const uint8_t corner = 1;
+        bytes.U32(2).Vec2(position).Vec2(position - glm::vec2(0.25f, 0.0f)).Vec2(position + glm::vec2(0.25f, 0.0f));
+        bytes.Raw(&spline, 1).U32(static_cast<uint32_t>(type)).Raw(&corner, 1);
+        return Mark();
+    }
+    Payload& Shape(std::initializer_list<glm::vec2> positions, SurfaceType type = SurfaceType::Plain)
+    {
+        bytes.U32(3);
+        Mark();
+        for (glm::vec2 position : positions)
+            Point(position, type);
+        return *this;
+    }
+    Payload& Trinket(glm::vec2 position)
+    {
+        bytes.U32(5).Vec2(position);
+        return Mark();
+    }
+    Payload& Waypoint(glm::vec2 a, glm::vec2 b, glm::vec2 respawn)
+    {
+        bytes.U32(7).Vec2(a).Vec2(b).Vec2(respawn);
+        return Mark();
+    }
+    Payload& Signpost(glm::vec2 position, const std::string& text, uint32_t textTag = 0)
+    {
+        bytes.U32(8).Vec2(position).Vec2(position + glm::vec2(-1.5f, -1.0f)).Vec2(position + glm::vec2(1.5f, -2.0f));
+        bytes.U32(textTag).U32(static_cast<uint32_t>(text.size())).Text(text);
+        return Mark();
+    }
+    Payload& Raw(std::initializer_list<uint8_t> raw)
+    {
+        for (uint8_t byte : raw)
+            bytes.Raw(&byte, 1);
+        return *this;
+    }
+    std::vector<uint8_t> Cut(size_t length) const
+    {
+        return std::vector<uint8_t>(bytes.bytes.begin(), bytes.bytes.begin() + static_cast<long>(length));
+    }
+};
+
+/// Every kind of record, with a curved magnetic shape among the plain ones.
+Payload FullLevel()
+{
+    Payload payload;
+    payload.Level({1.5f, -2.25f}, 7.0f)
+        .Shape({{-5, -1}, {5, -1}, {5, 0}, {-5, 0}})
+        .Shape({{0, 3}, {1, 3}, {1, 4}}, SurfaceType::MagneticAttractor)
+        .Trinket({0.5f, 1.0f})
+        .Trinket({-2.0f, 0.25f})
+        .Waypoint({2, 0}, {2, 1.3f}, {2.3f, 0.5f})
+        .Waypoint({4, 0}, {4, 1}, {4.3f, 0.5f})
+        .Waypoint({6, 0}, {6, 1}, {6.3f, 0.5f})
+        .Signpost({0, 2}, "")
+        .Signpost({3, 2}, "Hello");
+    return payload;
+}
+
+std::vector<uint8_t> Saved(Level& level)
+{
+    return PayloadOf(level);
+}
+
+bool Read(Level& level, const std::vector<uint8_t>& payload)
+{
+    ByteBlob blob;
+    LoadPayload(blob, payload);
+    return level.ReadFromBlob(blob);
+}
+
+/// What every failed load must leave: a level as it was made, that can be saved, played and
+/// read again.
+void ExpectEmptyAndUsable(Level& level)
+{
+    EXPECT_EQ(level.worldShapes.count, 0u);
+    EXPECT_EQ(level.trinkets.count, 0u);
+    EXPECT_EQ(level.waypoints.count, 0u);
+    EXPECT_EQ(level.signposts.count, 0u);
+    EXPECT_EQ(level.start.position, glm::vec2(0.0f, 0.0f));
+    EXPECT_EQ(level.start.reserved, 0.0f);
+    EXPECT_EQ(level.time, 0.0f);
+    EXPECT_EQ(level.world, nullptr);
+    EXPECT_EQ(Saved(level), RecordBytes().U32(4).F32(0).F32(0).F32(0).bytes);
+    level.CreatePhysicsWorld();
+    ASSERT_NE(level.world, nullptr);
+    EXPECT_EQ(level.world->GetBodyCount(), 0);
+    level.DestroyPhysicsWorld();
+}
+
+struct Counts
+{
+    uint32_t shapes, trinkets, waypoints, signposts;
+    bool operator==(const Counts&) const = default;
+};
+
+Counts CountsOf(const Level& level)
+{
+    return {level.worldShapes.count, level.trinkets.count, level.waypoints.count, level.signposts.count};
+}
+
+std::ostream& operator<<(std::ostream& out, const Counts& c)
+{
+    return out << c.shapes << " shapes, " << c.trinkets << " trinkets, " << c.waypoints << " waypoints, "
+               << c.signposts << " signposts";
+}
+
+Camera sharedCamera;
+} // namespace
+
+TEST(Level, NewLevelIsEmptyAtTheOrigin)
+{
+    Level level(&sharedCamera);
+    EXPECT_EQ(level.camera, &sharedCamera);
+    EXPECT_EQ(level.GetTypeId(), 4u);
+    EXPECT_FALSE(level.start.selected);
+    EXPECT_EQ(level.worldShapes.capacity, 16u);
+    EXPECT_EQ(level.localPlayer, nullptr);
+    EXPECT_EQ(level.contactListener, nullptr);
+    ExpectEmptyAndUsable(level);
+}
+
+TEST(LevelFile, RecordsAreWrittenAtTheirOffsetsAndReadBackByteForByte)
+{
+    const Payload file = FullLevel();
+    Level level(&sharedCamera);
+    const uint32_t errorsBefore = ErrorLineCount();
+    ASSERT_TRUE(Read(level, file.bytes.bytes));
+    EXPECT_EQ(ErrorLineCount(), errorsBefore);
+    EXPECT_EQ(CountsOf(level), (Counts{2, 2, 3, 2}));
+
+    const std::vector<uint8_t> saved = Saved(level);
+    EXPECT_EQ(saved, file.bytes.bytes);
+
+    // The fixed part, then records of 34 bytes per shape point, 12 per trinket, 28 per waypoint
+    // and 36 plus the text per signpost.
+    auto u32At = [&](size_t offset) {
+        uint32_t value;
+        std::memcpy(&value, saved.data() + offset, 4);
+        return value;
+    };
+    auto f32At = [&](size_t offset) {
+        float value;
+        std::memcpy(&value, saved.data() + offset, 4);
+        return value;
+    };
+    EXPECT_EQ(u32At(0), 4u);
+    EXPECT_EQ(f32At(4), 1.5f);
+    EXPECT_EQ(f32At(8), -2.25f);
+    EXPECT_EQ(f32At(12), 7.0f);
+    EXPECT_EQ(u32At(16), 3u);
+    const size_t trinkets = 16 + (4 + 4 * 34) + (4 + 3 * 34);
+    EXPECT_EQ(u32At(trinkets), 5u);
+    EXPECT_EQ(u32At(trinkets + 12), 5u);
+    const size_t waypoints = trinkets + 2 * 12;
+    EXPECT_EQ(u32At(waypoints), 7u);
+    const size_t signposts = waypoints + 3 * 28;
+    EXPECT_EQ(u32At(signposts), 8u);
+    EXPECT_EQ(u32At(signposts + 36), 8u);
+    EXPECT_EQ(saved.size(), signposts + 36 + 36 + 5);
+
+    // Loading also made the level ready to play: compiled shapes, fresh waypoints and trinkets,
+    // every clock pointing at the level's.
+    for (const WorldShape& shape : level.worldShapes)
+    {
+        EXPECT_EQ(shape.segments.count, shape.points.count);
+        EXPECT_EQ(shape.levelTime, &level.time);
+        for (const ShapeSegment& segment : shape.segments)
+            EXPECT_EQ(segment.levelTime, &level.time);
+    }
+    for (const Waypoint& waypoint : level.waypoints)
+    {
+        EXPECT_EQ(waypoint.index, -1);
+        EXPECT_EQ(waypoint.previous, -1);
+        EXPECT_EQ(waypoint.levelTime, &level.time);
+    }
+    for (const Trinket& trinket : level.trinkets)
+        EXPECT_EQ(trinket.timer, 0.0f);
+    EXPECT_EQ(level.waypoints[1].endA, glm::vec2(4, 0));
+    EXPECT_EQ(level.signposts[1].text, "Hello");
+}
+
+TEST(LevelFile, SavedFilesLoadFromDiskAsTheyWereWritten)
+{
+    Level original(&sharedCamera);
+    ASSERT_TRUE(Read(original, FullLevel().bytes.bytes));
+    ByteBlob written;
+    written.WriteHeader();
+    original.Serialise(written);
+    written.WriteToFile("round-trip.lrl");
+
+    Level loaded(&sharedCamera);
+    ASSERT_TRUE(loaded.ReadFromFile("round-trip.lrl"));
+    EXPECT_EQ(Saved(loaded), Saved(original));
+
+    std::ifstream file("round-trip.lrl", std::ios::binary);
+    const std::vector<uint8_t> onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(onDisk.size(), written.size);
+    EXPECT_EQ(std::vector<uint8_t>(onDisk.begin(), onDisk.begin() + 4),
+              (std::vector<uint8_t>{0x98, 0xBE, 0x6F, 0x35}));
+}
+
+TEST(LevelFile, ListsAreReadOnlyInTheirOrderAndTheRestIsIgnored)
+{
+    const struct
+    {
+        const char* name;
+        Payload payload;
+        Counts counts;
+    } cases[] = {
+        {"only the fixed part", Payload().Level({1, 2}), {0, 0, 0, 0}},
+        {"trinkets before shapes", Payload().Level({0, 0}).Trinket({1, 1}).Shape({{0, 0}, {1, 0}, {0, 1}}).Waypoint({0, 0}, {1, 0}, {0, 1}), {0, 1, 0, 0}},
+        {"shapes and signposts only", Payload().Level({0, 0}).Shape({{0, 0}, {1, 0}, {0, 1}}).Shape({{3, 3}, {4, 3}, {3, 4}}).Signpost({1, 1}, "a"), {2, 0, 0, 1}},
+        {"ending after the shapes", Payload().Level({0, 0}).Shape({{0, 0}, {1, 0}, {0, 1}}), {1, 0, 0, 0}},
+        {"bytes after the signposts", Payload().Level({0, 0}).Signpost({1, 1}, "a").Raw({0xFF, 0x01, 0x02, 0x03, 0x04, 0x05}), {0, 0, 0, 1}},
+        {"a shape after a signpost", Payload().Level({0, 0}).Signpost({1, 1}, "a").Shape({{0, 0}, {1, 0}, {0, 1}}), {0, 0, 0, 1}},
+        {"a waypoint before a trinket", Payload().Level({0, 0}).Waypoint({0, 0}, {1, 0}, {0, 1}).Trinket({1, 1}), {0, 0, 1, 0}},
+        {"a tag that names no record", Payload().Level({0, 0}).Trinket({1, 1}).Raw({6, 0, 0, 0}).Trinket({1, 1}), {0, 1, 0, 0}},
+        {"three bytes of a tag", Payload().Level({0, 0}).Trinket({1, 1}).Raw({5, 0, 0}), {0, 1, 0, 0}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Level level(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        EXPECT_TRUE(Read(level, c.payload.bytes.bytes));
+        EXPECT_EQ(CountsOf(level), c.counts);
+        EXPECT_EQ(ErrorLineCount(), errorsBefore);
+    }
+}
+
+TEST(LevelFile, FileCutAnywhereLoadsWholeRecordsOrNothing)
+{
+    // Cut at a record's start, or inside its tag, the file is a shorter level (a tag needs four
+    // bytes to be seen); cut anywhere inside a record, the load fails, says so once and leaves
+    // the level empty and usable.
+    const Payload file = FullLevel();
+    for (size_t cut = 0; cut < file.Size(); ++cut)
+    {
+        SCOPED_TRACE("cut to " + std::to_string(cut) + " bytes");
+        bool whole = false;
+        for (size_t start : file.recordStarts)
+            whole = whole || (cut >= start && cut < start + 4);
+        Level level(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        const bool read = Read(level, file.Cut(cut));
+        if (cut < 4)
+        {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(ErrorLineCount(), errorsBefore);
+            ExpectEmptyAndUsable(level);
+        }
+        else if (whole)
+        {
+            EXPECT_TRUE(read);
+            EXPECT_EQ(ErrorLineCount(), errorsBefore);
+        }
+        else
+        {
+            EXPECT_FALSE(read);
+            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+            EXPECT_NE(LastErrorLine().find("cut short"), std::string::npos) << LastErrorLine();
+            ExpectEmptyAndUsable(level);
+        }
+    }
+}
+
+TEST(LevelFile, ImpossibleCoordinatesRefuseTheWholeLevel)
+{
+    const struct
+    {
+        const char* name;
+        Payload payload;
+    } cases[] = {
+        {"start not a number", Payload().Level({NaN, 0})},
+        {"start beyond the world", Payload().Level({0, -2.0e6f})},
+        {"shape point at infinity", Payload().Level({0, 0}).Shape({{0, 0}, {Infinity, 0}, {0, 1}})},
+        {"shape point beyond the world", Payload().Level({0, 0}).Shape({{0, 0}, {1, 0}, {0, 1.5e6f}})},
+        {"trinket not a number", Payload().Level({0, 0}).Trinket({1, NaN})},
+        {"waypoint respawn at minus infinity", Payload().Level({0, 0}).Waypoint({0, 0}, {1, 0}, {0, -Infinity})},
+        {"signpost far beyond the world", Payload().Level({0, 0}).Signpost({1.0e7f, 0}, "far")},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // Good records before the bad one are not kept either.
+        Payload payload = c.payload;
+        Level level(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        EXPECT_FALSE(Read(level, payload.bytes.bytes));
+        ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+        EXPECT_NE(LastErrorLine().find("[Level.cpp:"), std::string::npos) << LastErrorLine();
+        ExpectEmptyAndUsable(level);
+    }
+}
+
+TEST(LevelFile, LevelsTooLargeToCompileOrToFieldAreRefused)
+{
+    // A two-point shape 5000 units across compiles both its edges at the cap of 40002 points:
+    // 12 of them fit in the 1,000,000 points a level may compile to, 13 do not.
+    auto longShapes = [](int count) {
+        Payload payload;
+        payload.Level({0, 0});
+        for (int i = 0; i < count; ++i)
+            payload.Shape({{0, static_cast<float>(i)}, {5000, static_cast<float>(i)}});
+        return payload;
+    };
+    {
+        Level level(&sharedCamera);
+        EXPECT_TRUE(Read(level, longShapes(12).bytes.bytes));
+        EXPECT_EQ(level.worldShapes.count, 12u);
+        EXPECT_EQ(level.worldShapes[0].segments[0].points.count, 40002u);
+    }
+    // A magnet edge 100 long needs 1760 x 160 texels: 29 fit in the 8M a level may build, 30 do
+    // not; and one 600 long is wider than any texture that is built.
+    auto magnets = [](int count, float length) {
+        Payload payload;
+        payload.Level({0, 0});
+        for (int i = 0; i < count; ++i)
+        {
+            payload.bytes.U32(3);
+            payload.Point({0, 20.0f * static_cast<float>(i)}, SurfaceType::MagneticRepulsor);
+            payload.Point({length, 20.0f * static_cast<float>(i)}, SurfaceType::Plain);
+        }
+        return payload;
+    };
+    {
+        Level level(&sharedCamera);
+        EXPECT_TRUE(Read(level, magnets(29, 100.0f).bytes.bytes));
+        EXPECT_EQ(level.worldShapes.count, 29u);
+    }
+    const struct
+    {
+        const char* name;
+        Payload payload;
+        const char* reason;
+    } refused[] = {
+        {"13 long shapes", longShapes(13), "too large to compile"},
+        {"30 long magnets", magnets(30, 100.0f), "field texels"},
+        {"a magnet 600 long", magnets(1, 600.0f), "too long for its field"},
+    };
+    for (const auto& r : refused)
+    {
+        SCOPED_TRACE(r.name);
+        Level level(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        EXPECT_FALSE(Read(level, r.payload.bytes.bytes));
+        ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+        EXPECT_NE(LastErrorLine().find(r.reason), std::string::npos) << LastErrorLine();
+        ExpectEmptyAndUsable(level);
+    }
+}
+
+TEST(LevelFile, DamagedSignpostTextRefusesTheLevelWithOneLine)
+{
+    Payload payload;
+    payload.Level({0, 0}).Trinket({1, 1}).Signpost({0, 0}, "ok").Signpost({2, 2}, "bad", 3);
+    Level level(&sharedCamera);
+    const uint32_t errorsBefore = ErrorLineCount();
+    EXPECT_FALSE(Read(level, payload.bytes.bytes));
+    ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+    EXPECT_NE(LastErrorLine().find("[Signpost.cpp:"), std::string::npos) << LastErrorLine();
+    ExpectEmptyAndUsable(level);
+}
+
+TEST(LevelFile, FilesThatHoldNoLevelLeaveItEmpty)
+{
+    // Not a level record: nothing is read and nothing said.
+    {
+        Level level(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        EXPECT_FALSE(Read(level, RecordBytes().U32(5).F32(1).F32(1).bytes));
+        EXPECT_EQ(ErrorLineCount(), errorsBefore);
+        ExpectEmptyAndUsable(level);
+    }
+    // A file that is not there: the byte blob says so, and its type check in write mode too.
+    {
+        Level level(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        EXPECT_FALSE(level.ReadFromFile("no-such-level.lrl"));
+        ASSERT_EQ(ErrorLineCount(), errorsBefore + 2);
+        EXPECT_NE(ErrorLog.GetHistory()[errorsBefore].find("[ByteBlob.cpp:61]"), std::string::npos);
+        EXPECT_NE(LastErrorLine().find("[ByteBlob.cpp:183]"), std::string::npos);
+        ExpectEmptyAndUsable(level);
+    }
+    // A deflated blob is never inflated for a level: its payload is not a level record.
+    {
+        ByteBlob blob;
+        blob.WriteHeader();
+        for (int i = 0; i < 200; ++i)
+            blob.WriteU32(4);
+        blob.Compress();
+        ASSERT_EQ(blob.GetMagic(), ByteBlob::DeflatedMagic);
+        blob.WriteToFile("deflated.lrl");
+        Level level(&sharedCamera);
+        EXPECT_FALSE(level.ReadFromFile("deflated.lrl"));
+        ExpectEmptyAndUsable(level);
+    }
+}
+
+TEST(LevelFile, ReadingReplacesWhatTheLevelHeld)
+{
+    Level level(&sharedCamera);
+    ASSERT_TRUE(Read(level, FullLevel().bytes.bytes));
+    level.CreatePhysicsWorld();
+    ASSERT_TRUE(Read(level, Payload().Level({3, 3}).Trinket({1, 1}).bytes.bytes));
+    EXPECT_EQ(level.world, nullptr);
+    EXPECT_EQ(CountsOf(level), (Counts{0, 1, 0, 0}));
+    EXPECT_EQ(level.start.position, glm::vec2(3, 3));
+}
+
+TEST(LevelPhysics, WorldHoldsABodyPerShapeTrinketAndWaypoint)
+{
+    Level level(&sharedCamera);
+    ASSERT_TRUE(Read(level, FullLevel().bytes.bytes));
+    level.CreatePhysicsWorld();
+    ASSERT_NE(level.world, nullptr);
+    EXPECT_EQ(level.world->GetGravity().x, 0.0f);
+    EXPECT_EQ(level.world->GetGravity().y, -5.0f);
+    EXPECT_EQ(level.world->GetBodyCount(), 2 + 2 + 3);
+    for (const WorldShape& shape : level.worldShapes)
+        EXPECT_GT(shape.strips.count, 0u);
+
+    // Every fixture points back at an object of this level.
+    uint32_t segmentFixtures = 0;
+    for (b2Body* body = level.world->GetBodyList(); body; body = body->GetNext())
+        for (b2Fixture* fixture = body->GetFixtureList(); fixture; fixture = fixture->GetNext())
+        {
+            PhysicsLink* link = LinkOf(fixture);
+            ASSERT_NE(link, nullptr);
+            segmentFixtures += link->GetLinkType() == LinkShapeSegment;
+        }
+    EXPECT_EQ(segmentFixtures, 2u * (4 + 3));
+
+    // A ball dropped on the level start lands on the slab.
+    BallPlayer ball(*level.world, {0.0f, 2.0f});
+    StepFor(*level.world, 3.0f);
+    EXPECT_NEAR(ball.Position().y, 0.11f, 0.03f);
+
+    // Building it again starts over; taking it down returns the level to edit time.
+    level.CreatePhysicsWorld();
+    EXPECT_EQ(level.world->GetBodyCount(), 7);
+    level.DestroyPhysicsWorld();
+    EXPECT_EQ(level.world, nullptr);
+    for (const WorldShape& shape : level.worldShapes)
+        EXPECT_EQ(shape.strips.count, 0u);
+    level.DestroyPhysicsWorld();
+    EXPECT_EQ(Saved(level), FullLevel().bytes.bytes);
+
+    // A level destroyed in play takes its world with it (the sanitizers see any leak).
+    Level playing(&sharedCamera);
+    ASSERT_TRUE(Read(playing, FullLevel().bytes.bytes));
+    playing.CreatePhysicsWorld();
+}

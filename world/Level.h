@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "DynArray.h"
+#include "LevelStart.h"
+#include "Serialisable.h"
+#include "Signpost.h"
+#include "Trinket.h"
+#include "Waypoint.h"
+#include "WorldShape.h"
+
+class b2ContactListener;
+class b2World;
+class ByteBlob;
+class Camera;
+class Player;
+
+/// The whole content of one level in memory: its start, world shapes, trinkets, waypoints and
+/// signposts as a level file holds them, plus the run-time parts of a game in progress (the
+/// physics world and its listener, the play clock). It is the only record in a level file.
+///
+/// A level owns every object in its arrays. Shapes and waypoints point at its `time`, and the
+/// physics fixtures point into its arrays, so a level never moves or copies: it is made with
+/// `new` or as a local and stays where it is. Main thread only.
+///
+/// Loading comes in two steps, so that everything that can go wrong with a file is found without
+/// a GPU: `ReadFromFile` / `ReadFromBlob` read, check and compile the level (no GL), and
+/// `BuildDataTextures` uploads the magnet fields (GL). `LoadFromFile` does both and is what the
+/// play screen and the editor call with the window's context current.
+class Level final : public Serialisable
+{
+public:
+    static constexpr uint32_t TypeId = 4;
+
+    /// The most polyline points that the world shapes of a loaded level may compile to, over all
+    /// its shapes: some 100,000 world units of edges at the usual spacing, a few hundred
+    /// megabytes at worst once compiled, filled and given two-sided bodies. A file that asks
+    /// for more is refused.
+    static constexpr uint64_t MaxCompiledPoints = 1'000'000;
+    /// The most magnet-field texels that a loaded level may build, over all its magnetic edges:
+    /// 64 megabytes of half-float texels on the GPU, some three hundred ten-unit magnet edges.
+    /// A file that asks for more is refused.
+    static constexpr uint64_t MaxDataTexels = 8u * 1024u * 1024u;
+
+    /// Where the players appear.
+    LevelStart start;
+    /// The closed outlines of the world, held by value.
+    DynArray<WorldShape> worldShapes;
+    // The players of a game in progress (an array of `Player`, empty outside play) belong here,
+    // between the shapes and the trinkets; they come with the player's own code.
+    DynArray<Trinket> trinkets;
+    /// In file order, which is the order of the checkpoint ring.
+    DynArray<Waypoint> waypoints;
+    DynArray<Signpost> signposts;
+    /// The player steered on this machine, an element of the players; null outside play.
+    Player* localPlayer = nullptr;
+    /// The physics world of a game in progress, owned; null outside play.
+    b2World* world = nullptr;
+    /// Owned and installed in `world`; null outside play.
+    b2ContactListener* contactListener = nullptr;
+    /// Seconds of play; shapes, segments and waypoints point at it for their animations.
+    float time = 0.0f;
+    /// The game base's camera, shared, not owned.
+    Camera* camera = nullptr;
+
+    /// An empty level: no objects, the start at the origin, the clock at 0.
+    explicit Level(Camera* sharedCamera);
+    /// Destroys the physics world, then every object.
+    ~Level();
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+    Level(Level&&) = delete;
+    Level& operator=(Level&&) = delete;
+
+    uint32_t GetTypeId() override { return TypeId; }
+    /// Appends the level record: tag 4, the start's position and reserved value, then the records
+    /// of every world shape, trinket, waypoint and signpost, each kind in array order.
+    void Serialise(ByteBlob& blob) override;
+    /// Replaces the level's objects with those of the record at the cursor. Each list of objects
+    /// ends where the next tag is not its own, so the lists are read only in the order shapes,
+    /// trinkets, waypoints, signposts, and a record out of that order ends the reading (the load
+    /// still succeeds; what follows is not read). False, with the level untouched and nothing
+    /// read or logged, when the next u32 is not 4 (or the blob is in write mode, which the blob
+    /// logs). False, with the level left empty and one line in `ErrorLog`, when the record is
+    /// damaged: cut short, a coordinate not finite or beyond `MaxWorldCoordinate`, or shapes that
+    /// would compile to more than `MaxCompiledPoints`. Does not compile.
+    bool Deserialise(ByteBlob& blob) override;
+
+    /// `ReadFromFile`, then `BuildDataTextures`: the level as the game plays it. Needs a current
+    /// GL context. A file that cannot be used leaves the level empty (see `ReadFromBlob`).
+    bool LoadFromFile(const std::string& path);
+    /// Reads the level file at `path` into this level and compiles it, without GL. The byte blob
+    /// logs a file that cannot be opened or is no byte blob; see `ReadFromBlob` for the rest.
+    bool ReadFromFile(const std::string& path);
+    /// Empties the level, then `Deserialise`s the blob and compiles every shape, without GL.
+    /// True when the level was read; false when the blob holds no level or a damaged one, or one
+    /// whose magnet fields would exceed `MaxDataTexels` or `ShapeSegment::MaxDataTextureSide`:
+    /// then the level is left empty and usable, and the fault is logged once.
+    bool ReadFromBlob(ByteBlob& blob);
+    /// Builds the data texture of every segment of every shape (only magnetic ones get one).
+    /// Needs a current GL context.
+    void BuildDataTextures();
+
+    /// Destroys any physics world and every object, and puts the start back at the origin and
+    /// the clock at 0: the level as it was made.
+    void Clear();
+
+    /// Makes the physics world of a game: gravity (0, -5); a static body for every world shape,
+    /// which then builds its surface strips; the trinkets' sensors and the waypoints' gates. A
+    /// world that exists already is destroyed first. The players and the contact listener are
+    /// the game start's to add. The level's arrays must not change size while the world exists.
+    void CreatePhysicsWorld();
+    /// Destroys the physics world with all its bodies, and the contact listener, and drops the
+    /// shapes' surface strips: the level is back in its edit-time state. Nothing without a world.
+    void DestroyPhysicsWorld();
+
+private:
+    /// Logs why the level could not be read, once, and empties it. Always false.
+    bool Refuse(const std::string& reason);
+};
