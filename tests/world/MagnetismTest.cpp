@@ -15,31 +15,6 @@ using namespace testing_support;
 
 namespace
 {
-ShapeSegment Edge(glm::vec2 p0, glm::vec2 p1, SurfaceType type)
-{
-    ShapeSegment segment;
-    segment.p0 = p0;
-    segment.p1 = p1;
-    segment.c0 = p0 + 0.33333f * (p1 - p0);
-    segment.c1 = p0 + 0.66667f * (p1 - p0);
-    segment.surfaceType = type;
-    segment.Compile();
-    return segment;
-}
-
-ShapeSegment Curve(glm::vec2 p0, glm::vec2 c0, glm::vec2 c1, glm::vec2 p1, SurfaceType type)
-{
-    ShapeSegment segment;
-    segment.p0 = p0;
-    segment.c0 = c0;
-    segment.c1 = c1;
-    segment.p1 = p1;
-    segment.isCurved = true;
-    segment.surfaceType = type;
-    segment.Compile();
-    return segment;
-}
-
 float FromBits(uint32_t bits)
 {
     return std::bit_cast<float>(bits);
@@ -115,7 +90,7 @@ TEST(MagneticForce, AttractorPullsTowardsTheEdgeFromItsNeighbouringPieces)
     // is 0.02 of the reach out (h = 0.02) on the middle piece's centre line, where that piece
     // gives nothing; pieces j steps to either side are j/11 off to the side, over a half-width
     // of 0.408, and the fifth ones are beyond it.
-    const ShapeSegment attractor = Edge({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor);
+    const ShapeSegment attractor = StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor);
     ASSERT_EQ(attractor.points.count, 12u);
     float expected = 0.0f;
     for (int j = 1; j <= 4; ++j)
@@ -127,7 +102,7 @@ TEST(MagneticForce, AttractorPullsTowardsTheEdgeFromItsNeighbouringPieces)
     // With the middle piece it would be 0.576 more.
     EXPECT_LT(pull.y, expected + 0.5f);
 
-    const ShapeSegment repulsor = Edge({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticRepulsor);
+    const ShapeSegment repulsor = StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticRepulsor);
     const glm::vec2 push = repulsor.GetMagneticForce({0.5f, -0.05f});
     EXPECT_EQ(push.x, -pull.x);
     EXPECT_EQ(push.y, -pull.y);
@@ -135,7 +110,7 @@ TEST(MagneticForce, AttractorPullsTowardsTheEdgeFromItsNeighbouringPieces)
 
 TEST(MagneticForce, NothingBeyondTheReachOutsideTheBoxOrOnOtherSurfaces)
 {
-    const ShapeSegment attractor = Edge({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor);
+    const ShapeSegment attractor = StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor);
     const struct
     {
         const char* name;
@@ -156,7 +131,7 @@ TEST(MagneticForce, NothingBeyondTheReachOutsideTheBoxOrOnOtherSurfaces)
     }
     for (SurfaceType type : {SurfaceType::Plain, SurfaceType::Jagged, SurfaceType::Bouncer, SurfaceType::Passable})
     {
-        const glm::vec2 force = Edge({0.0f, 0.0f}, {1.0f, 0.0f}, type).GetMagneticForce({0.5f, -0.05f});
+        const glm::vec2 force = StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, type).GetMagneticForce({0.5f, -0.05f});
         EXPECT_EQ(force.x, 0.0f);
         EXPECT_EQ(force.y, 0.0f);
     }
@@ -164,7 +139,7 @@ TEST(MagneticForce, NothingBeyondTheReachOutsideTheBoxOrOnOtherSurfaces)
 
 TEST(MagnetDataTexture, UnitEdgeTextureIs176By160)
 {
-    const ShapeSegment attractor = Edge({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor);
+    const ShapeSegment attractor = StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor);
     EXPECT_FLOAT_EQ(attractor.influenceMaxX - attractor.influenceMinX, 10.5999994f);
     EXPECT_FLOAT_EQ(attractor.influenceMaxY - attractor.influenceMinY, 9.5999994f);
     std::vector<uint16_t> samples;
@@ -188,10 +163,10 @@ TEST(MagnetDataTexture, EveryTexelHoldsTheForceAtItsPoint)
         const char* name;
         ShapeSegment segment;
     } cases[] = {
-        {"unit attractor", Edge({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor)},
-        {"curved repulsor", Curve({0.0f, 0.0f}, {1.0f, 2.0f}, {3.0f, -1.0f}, {4.0f, 1.0f}, SurfaceType::MagneticRepulsor)},
-        {"long diagonal attractor", Edge({-7.0f, -9.0f}, {13.0f, 6.0f}, SurfaceType::MagneticAttractor)},
-        {"attractor far out", Edge({900000.0f, -900000.0f}, {900003.0f, -899999.0f}, SurfaceType::MagneticAttractor)},
+        {"unit attractor", StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::MagneticAttractor)},
+        {"curved repulsor", CurvedSegment({0.0f, 0.0f}, {1.0f, 2.0f}, {3.0f, -1.0f}, {4.0f, 1.0f}, SurfaceType::MagneticRepulsor)},
+        {"long diagonal attractor", StraightSegment({-7.0f, -9.0f}, {13.0f, 6.0f}, SurfaceType::MagneticAttractor)},
+        {"attractor far out", StraightSegment({900000.0f, -900000.0f}, {900003.0f, -899999.0f}, SurfaceType::MagneticAttractor)},
     };
     for (const auto& c : cases)
     {
@@ -226,14 +201,14 @@ TEST(MagnetDataTexture, OnlyMagnetsOfABuildableSizeGetTexels)
     std::vector<uint16_t> samples{1, 2, 3};
     uint32_t width = 7;
     uint32_t height = 7;
-    EXPECT_FALSE(Edge({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::Plain).ComputeDataTextureSamples(samples, width, height));
+    EXPECT_FALSE(StraightSegment({0.0f, 0.0f}, {1.0f, 0.0f}, SurfaceType::Plain).ComputeDataTextureSamples(samples, width, height));
     EXPECT_TRUE(samples.empty());
     EXPECT_EQ(width, 0u);
     EXPECT_EQ(height, 0u);
 
     // 600 units across needs 16 x 610 texels, more than any texture that is built.
     const uint32_t errorsBefore = ErrorLineCount();
-    const ShapeSegment tooLong = Edge({0.0f, 0.0f}, {600.0f, 0.0f}, SurfaceType::MagneticRepulsor);
+    const ShapeSegment tooLong = StraightSegment({0.0f, 0.0f}, {600.0f, 0.0f}, SurfaceType::MagneticRepulsor);
     EXPECT_FALSE(tooLong.ComputeDataTextureSamples(samples, width, height));
     EXPECT_TRUE(samples.empty());
     EXPECT_EQ(ErrorLineCount(), errorsBefore + 1);

@@ -7,9 +7,37 @@
 #include <gtest/gtest.h>
 #include <glm/vec2.hpp>
 
+#include "ShapeSegment.h"
 #include "WorldShape.h"
 
 // Shapes as the editor makes them, for tests that need geometry rather than a particular record.
+
+/// A compiled straight edge from `p0` to `p1`, its handles a third of the way along.
+inline ShapeSegment StraightSegment(glm::vec2 p0, glm::vec2 p1, SurfaceType type = SurfaceType::Plain)
+{
+    ShapeSegment segment;
+    segment.p0 = p0;
+    segment.p1 = p1;
+    segment.c0 = p0 + 0.33333f * (p1 - p0);
+    segment.c1 = p0 + 0.66667f * (p1 - p0);
+    segment.surfaceType = type;
+    segment.Compile();
+    return segment;
+}
+
+/// A compiled cubic edge through the control points `p0`, `c0`, `c1`, `p1`.
+inline ShapeSegment CurvedSegment(glm::vec2 p0, glm::vec2 c0, glm::vec2 c1, glm::vec2 p1, SurfaceType type = SurfaceType::Plain)
+{
+    ShapeSegment segment;
+    segment.p0 = p0;
+    segment.c0 = c0;
+    segment.c1 = c1;
+    segment.p1 = p1;
+    segment.isCurved = true;
+    segment.surfaceType = type;
+    segment.Compile();
+    return segment;
+}
 
 /// A ring of straight edges through `positions`, each point a corner with its handles a quarter
 /// of the way along its edges (so every turn is a sharp corner). Compiled.

@@ -11,30 +11,6 @@
 
 namespace
 {
-ShapeSegment StraightSegment(glm::vec2 p0, glm::vec2 p1, SurfaceType type = SurfaceType::Plain)
-{
-    ShapeSegment segment;
-    segment.p0 = p0;
-    segment.p1 = p1;
-    segment.c0 = p0 + 0.33333f * (p1 - p0);
-    segment.c1 = p0 + 0.66667f * (p1 - p0);
-    segment.surfaceType = type;
-    segment.Compile();
-    return segment;
-}
-
-ShapeSegment CurvedSegment(glm::vec2 p0, glm::vec2 c0, glm::vec2 c1, glm::vec2 p1)
-{
-    ShapeSegment segment;
-    segment.p0 = p0;
-    segment.c0 = c0;
-    segment.c1 = c1;
-    segment.p1 = p1;
-    segment.isCurved = true;
-    segment.Compile();
-    return segment;
-}
-
 void ExpectUnitAndFinite(const ShapeSegment& segment)
 {
     ASSERT_EQ(segment.points.count, segment.normals.count);
