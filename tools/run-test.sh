@@ -36,21 +36,43 @@ fi
 export LEDROW_PUBLIC_ADDRESS_URL=${LEDROW_PUBLIC_ADDRESS_URL:-http://127.0.0.1:9/raw}
 export LEDROW_TEST_DIR=$work
 
-if [ $display -eq 1 ]; then
-  # -displayfd picks a free display number itself, so tests can run side by side.
-  Xvfb -displayfd 1 -screen 0 1920x1280x24 -nolisten tcp >"$work/.xvfb-display" 2>"$work/.xvfb-log" &
+# Display numbers are handed out under a lock of our own: Xvfb's own choice of a free number
+# (-displayfd) can give two servers started in the same instant the same number, and the second
+# one's clients then fail to connect once the first is stopped.
+start_display() { # number
+  exec 9>"${TMPDIR:-/tmp}/.ledrow-display-$1.lock"
+  if ! flock -n 9; then exec 9>&-; return 1; fi
+  if [ -e "/tmp/.X$1-lock" ] || [ -e "/tmp/.X11-unix/X$1" ]; then exec 9>&-; return 1; fi
+  # -noreset: the server would otherwise reset whenever its last client leaves (the probe below
+  # included), refusing the connections that arrive meanwhile.
+  Xvfb ":$1" -screen 0 1920x1280x24 -nolisten tcp -noreset >"$work/.xvfb-log" 2>&1 &
   xvfb_pid=$!
+  # Only a display that answers a client is handed on.
   for _ in $(seq 1 100); do
-    [ -s "$work/.xvfb-display" ] && break
+    if xdpyinfo -display ":$1" >/dev/null 2>&1; then
+      export DISPLAY=":$1"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
   done
-  number=$(head -n1 "$work/.xvfb-display" 2>/dev/null)
-  if [ -z "$number" ]; then
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
+  exec 9>&-
+  return 1
+}
+
+if [ $display -eq 1 ]; then
+  started=0
+  first=$(( 100 + (RANDOM % 800) ))
+  for offset in $(seq 0 899); do
+    if start_display $(( 100 + (first - 100 + offset) % 900 )); then started=1; break; fi
+  done
+  if [ $started -eq 0 ]; then
     echo "Xvfb did not start:" >&2
     cat "$work/.xvfb-log" >&2
     exit 1
   fi
-  export DISPLAY=":$number"
 fi
 
 cd "$work" || exit 1
