@@ -32,7 +32,7 @@ bool Config::Parse(const std::string& text)
         fault = std::string("has a \"resolutionScale\" that is a ") + parsed["resolutionScale"].type_name() + ", not a number";
     if (!fault.empty())
     {
-        ErrorLog << LogLocation(__FILE__, __LINE__) << FileName << ' ' << fault << "; the default settings are used.";
+        ErrorLog << LogLocation(__FILE__, 35) << FileName << ' ' << fault << "; the default settings are used.";
         ErrorLog.EndMessage();
         // A document that is an object keeps its other members for the next save; anything else
         // could not take the settings' members and is started afresh.

@@ -188,7 +188,7 @@ bool Font::WriteMeta(const std::string& name) const
     file.close();
     if (!file)
     {
-        ErrorLog << LogLocation(__FILE__, __LINE__) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
+        ErrorLog << LogLocation(__FILE__, 191) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
         ErrorLog.EndMessage();
         return false;
     }
@@ -260,7 +260,7 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
 {
     if (!SettingsAreUsable(settings))
     {
-        ErrorLog << LogLocation(__FILE__, __LINE__) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
+        ErrorLog << LogLocation(__FILE__, 263) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
                  << settings.atlasHeight << " atlas at pixel height " << settings.pixelHeight << ", padding " << settings.padding
                  << " and spread " << settings.spread << ".";
         ErrorLog.EndMessage();

@@ -205,7 +205,7 @@ void GameBase::KeyCallback(GLFWwindow* window, int key, int, int action, int mod
 void GameBase::StopStartup(const std::string& reason)
 {
     startupFailure = reason;
-    ErrorLog << LogLocation(__FILE__, __LINE__) << reason << '.';
+    ErrorLog << LogLocation(__FILE__, 208) << reason << '.';
     ErrorLog.EndMessage();
 }
 

@@ -217,7 +217,7 @@ void Level::DestroyPhysicsWorld()
 
 bool Level::Refuse(const std::string& reason)
 {
-    ErrorLog << LogLocation(__FILE__, __LINE__) << "Level could not be read: " << reason
+    ErrorLog << LogLocation(__FILE__, 220) << "Level could not be read: " << reason
              << ". The level is left empty.";
     ErrorLog.EndMessage();
     Clear();

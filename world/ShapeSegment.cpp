@@ -440,7 +440,7 @@ bool ShapeSegment::ComputeDataTextureSamples(std::vector<uint16_t>& samples, uin
         return false;
     if (wide > MaxDataTextureSide || high > MaxDataTextureSide)
     {
-        ErrorLog << LogLocation(__FILE__, __LINE__) << "Magnet field of " << wide << " by " << high
+        ErrorLog << LogLocation(__FILE__, 443) << "Magnet field of " << wide << " by " << high
                  << " texels is too large to build; the edge draws no field.";
         ErrorLog.EndMessage();
         return false;

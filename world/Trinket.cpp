@@ -44,7 +44,7 @@ b2Body* Trinket::CreateBody(b2World& world)
 {
     if (!IsSane())
     {
-        ErrorLog << LogLocation(__FILE__, __LINE__) << "Trinket at an impossible position was given no body.";
+        ErrorLog << LogLocation(__FILE__, 47) << "Trinket at an impossible position was given no body.";
         ErrorLog.EndMessage();
         return nullptr;
     }

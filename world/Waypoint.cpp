@@ -113,7 +113,7 @@ b2Body* Waypoint::CreateBody(b2World& world)
 {
     if (!IsSane())
     {
-        ErrorLog << LogLocation(__FILE__, __LINE__) << "Waypoint at an impossible position was given no body.";
+        ErrorLog << LogLocation(__FILE__, 116) << "Waypoint at an impossible position was given no body.";
         ErrorLog.EndMessage();
         return nullptr;
     }

@@ -38,7 +38,7 @@ int main(int, char**)
         }
         catch (const std::exception& fault)
         {
-            ErrorLog << LogLocation(__FILE__, __LINE__) << "The game stopped on an unexpected fault: " << fault.what();
+            ErrorLog << LogLocation(__FILE__, 41) << "The game stopped on an unexpected fault: " << fault.what();
             ErrorLog.EndMessage();
             exitCode = 1;
         }
