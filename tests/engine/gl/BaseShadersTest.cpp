@@ -3,7 +3,6 @@
 #include <vector>
 
 #include <glm/gtc/matrix_transform.hpp>
-#include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 
 #include "FrameBuffer.h"
@@ -18,20 +17,15 @@ TEST(BaseShaders, ShapeFillsAddUpCoverage)
 {
     GLTestWindow window;
     FrameBuffer target(ComponentHalfFloat, 1);
-    target.Resize(8, 8);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glViewport(0, 0, 8, 8);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    GLTestWindow::DrawInto(target, 8, 8, glm::vec4(0, 0, 0, 0));
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glBlendEquation(GL_FUNC_ADD);
 
     Shader shape("BaseShaders/Shape.vsd", "BaseShaders/Shape.fsd");
     ASSERT_TRUE(shape.owned);
-    glUseProgram(shape.program);
     const glm::mat4 projection = glm::ortho(0.0f, 8.0f, 0.0f, 8.0f, -1.0f, 1.0f);
-    glUniformMatrix4fv(glGetUniformLocation(shape.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    GLTestWindow::UseWithProjection(shape, projection);
 
     Mesh fill;
     fill.CreateBuffer();
@@ -55,11 +49,7 @@ TEST(BaseShaders, PostProcessCoversTheTargetWithUvsRisingUpward)
     ASSERT_TRUE(probe.owned);
 
     FrameBuffer target(ComponentUnsigned8, 4);
-    target.Resize(16, 16);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glViewport(0, 0, 16, 16);
-    glClearColor(0, 0, 1, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    GLTestWindow::DrawInto(target, 16, 16, glm::vec4(0, 0, 1, 0));
     glUseProgram(probe.program);
     Mesh quad;
     quad.CreateBuffer();

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <glm/gtc/matrix_transform.hpp>
-#include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 
 #include "ByteBlob.h"
@@ -188,16 +187,11 @@ TEST_F(FontGL, TextDrawnThroughAMeshLightsThePixelsOfItsGlyphs)
     ASSERT_TRUE(font.HasAtlas());
 
     FrameBuffer target(ComponentUnsigned8, 4);
-    target.Resize(128, 128);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glViewport(0, 0, 128, 128);
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    GLTestWindow::DrawInto(target, 128, 128, glm::vec4(0, 0, 0, 0));
 
     Shader textureShader("BaseShaders/Texture.vsd", "BaseShaders/Texture.fsd");
-    glUseProgram(textureShader.program);
     const glm::mat4 projection = glm::ortho(0.0f, 1.28f, -0.64f, 0.64f, -1.0f, 1.0f); // 0.01 world units a pixel
-    glUniformMatrix4fv(glGetUniformLocation(textureShader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    GLTestWindow::UseWithProjection(textureShader, projection);
     ASSERT_TRUE(font.BindAtlas(0));
 
     Mesh text;

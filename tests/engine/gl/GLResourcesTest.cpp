@@ -5,7 +5,6 @@
 #include <vector>
 
 #include <glm/gtc/matrix_transform.hpp>
-#include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
@@ -187,16 +186,11 @@ TEST_F(GLResources, ChannelBuffersOfTheGameAreComplete)
 TEST_F(GLResources, LineBatchDrawsItsLines)
 {
     FrameBuffer target(ComponentUnsigned8, 4);
-    target.Resize(64, 64);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glViewport(0, 0, 64, 64);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    GLTestWindow::DrawInto(target, 64, 64, glm::vec4(0, 0, 0, 1));
 
     Shader lineShader("BaseShaders/Simple.vsd", "BaseShaders/Simple.fsd");
-    glUseProgram(lineShader.program);
     const glm::mat4 projection = glm::ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
-    glUniformMatrix4fv(glGetUniformLocation(lineShader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    GLTestWindow::UseWithProjection(lineShader, projection);
 
     LineRenderer lines;
     lines.CreateBuffers();
@@ -217,11 +211,7 @@ TEST_F(GLResources, LineBatchDrawsItsLines)
 TEST_F(GLResources, MeshDrawsATexturedQuad)
 {
     FrameBuffer target(ComponentUnsigned8, 4);
-    target.Resize(32, 32);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glViewport(0, 0, 32, 32);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    GLTestWindow::DrawInto(target, 32, 32, glm::vec4(0, 0, 0, 1));
 
     std::filesystem::create_directories("Images");
     const uint8_t blue[4 * 4 * 4] = {0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255,
@@ -232,9 +222,8 @@ TEST_F(GLResources, MeshDrawsATexturedQuad)
     texture.Load("blue.png");
 
     Shader textureShader("BaseShaders/Texture.vsd", "BaseShaders/Texture.fsd");
-    glUseProgram(textureShader.program);
     const glm::mat4 projection = glm::ortho(-1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f);
-    glUniformMatrix4fv(glGetUniformLocation(textureShader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    GLTestWindow::UseWithProjection(textureShader, projection);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, texture.id);
 

@@ -2,7 +2,6 @@
 #include <vector>
 
 #include <glm/gtc/matrix_transform.hpp>
-#include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 
 #include "ByteBlob.h"
@@ -131,7 +130,6 @@ TEST_F(MagnetismTexture, DrawMagnetismLaysTheFieldOverTheInfluenceBox)
     // One pixel per texel over the influence box, so each pixel shows exactly its texel.
     FrameBuffer target(ComponentFloat, 4);
     ASSERT_TRUE(target.created);
-    target.Resize(176, 160);
     Shader shader("BaseShaders/Texture.vsd", "BaseShaders/Texture.fsd");
     Mesh mesh;
     mesh.CreateBuffer();
@@ -139,12 +137,8 @@ TEST_F(MagnetismTexture, DrawMagnetismLaysTheFieldOverTheInfluenceBox)
     const glm::mat4 projection = glm::ortho(box[0], box[1], box[2], box[3], -1.0f, 1.0f);
 
     auto draw = [&](const float (&view)[4]) {
-        glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-        glViewport(0, 0, 176, 160);
-        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glUseProgram(shader.program);
-        glUniformMatrix4fv(glGetUniformLocation(shader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+        GLTestWindow::DrawInto(target, 176, 160, glm::vec4(0.0f));
+        GLTestWindow::UseWithProjection(shader, projection);
         shape.DrawMagnetism(mesh, view);
         std::vector<float> pixels(176 * 160 * 4);
         glReadPixels(0, 0, 176, 160, GL_RGBA, GL_FLOAT, pixels.data());
