@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include <box2d/b2_fixture.h>
+
 /// What `PhysicsLink::GetLinkType` answers; the contact listener tells the parties of a contact
 /// apart only by it.
 enum PhysicsLinkType : uint32_t
@@ -30,3 +32,11 @@ namespace CollisionCategory
 constexpr uint16_t Player = 1;
 constexpr uint16_t World = 2;
 } // namespace CollisionCategory
+
+/// Makes `fixture` a world object's: it touches players only and points back at `owner`.
+inline void MakeWorldFixture(b2FixtureDef& fixture, PhysicsLink& owner)
+{
+    fixture.filter.categoryBits = CollisionCategory::World;
+    fixture.filter.maskBits = CollisionCategory::Player;
+    fixture.userData.pointer = reinterpret_cast<uintptr_t>(&owner);
+}

@@ -64,9 +64,7 @@ b2Body* Trinket::CreateBody(b2World& world)
     fixtureDef.friction = 0.2f;
     fixtureDef.restitution = 0.0f;
     fixtureDef.density = 0.0f;
-    fixtureDef.filter.categoryBits = CollisionCategory::World;
-    fixtureDef.filter.maskBits = CollisionCategory::Player;
-    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(this));
+    MakeWorldFixture(fixtureDef, *this);
     body->CreateFixture(&fixtureDef);
     return body;
 }

@@ -127,9 +127,7 @@ b2Body* Waypoint::CreateBody(b2World& world)
     fixtureDef.friction = 0.2f;
     fixtureDef.restitution = 0.0f;
     fixtureDef.density = 0.0f;
-    fixtureDef.filter.categoryBits = CollisionCategory::World;
-    fixtureDef.filter.maskBits = CollisionCategory::Player;
-    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(this));
+    MakeWorldFixture(fixtureDef, *this);
 
     const glm::vec2 localB = endB - endA;
     b2CircleShape post;

@@ -164,10 +164,8 @@ void AddChainFixture(b2Body& body, const std::vector<b2Vec2>& vertices, const b2
     fixtureDef.restitution = 0.0f;
     fixtureDef.density = 0.0f;
     fixtureDef.isSensor = false;
-    fixtureDef.filter.categoryBits = CollisionCategory::World;
-    fixtureDef.filter.maskBits = CollisionCategory::Player;
     fixtureDef.filter.groupIndex = 0;
-    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(&segment));
+    MakeWorldFixture(fixtureDef, segment);
     // The fixture copies the vertices; the chain frees its own copy when it goes out of scope.
     body.CreateFixture(&fixtureDef);
 }
