@@ -12,4 +12,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 cd run
-exec ../build/world/QuorvaneLedrow "$@"
+exec ../build/game/QuorvaneLedrow "$@"

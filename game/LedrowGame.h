@@ -7,6 +7,7 @@
 #include "FrameBuffer.h"
 #include "GameBase.h"
 #include "Mesh.h"
+#include "PhysicsStep.h"
 #include "Shader.h"
 
 /// The game: on top of the window, frame step and camera of `GameBase` it runs the screens and
@@ -50,7 +51,7 @@ public:
     void ApplyDisplayOptions();
 
     uint32_t screenState = MainScreen;
-    float timeScale = 0.8333333f; ///< multiplies the frame step for the level and the editor
+    float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
     Font font;
 
