@@ -1,39 +1,52 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
-/// The game's growable array. Every element of the block is constructed (value-initialised) when
-/// the block is allocated; elements from `count` up to `capacity` are spare slots whose values mean
-/// nothing. Owners read `items` and `count` directly. Pointers into `items` stay valid only while
-/// the capacity does not change. The array owns its block and every element in it.
+/// The game's growable array. The block holds `capacity` slots, of which the first `count` hold
+/// live elements; the spare slots beyond are raw memory, never constructed, so a spare slot costs
+/// its bytes and nothing more (no element's constructor runs for it, no file is read, no nested
+/// array allocated). Owners read `items` and `count` directly and must never read past `count`.
+/// Pointers into `items` stay valid only while the capacity does not change. The array owns its
+/// block and every live element in it.
+///
+/// Growth doubles the capacity, and stops at the largest u32: an array that would need more
+/// elements raises `std::length_error` instead of wrapping its counts.
 template <typename T>
 class DynArray
 {
 public:
-    uint32_t capacity = 0; ///< elements in the block
-    uint32_t count = 0;    ///< elements in use, at most `capacity`
-    T* items = nullptr;    ///< the block of `capacity` constructed elements
+    uint32_t capacity = 0; ///< slots in the block
+    uint32_t count = 0;    ///< live elements, at most `capacity`
+    T* items = nullptr;    ///< the block; slots from `count` on are unconstructed
 
-    /// An empty array with a block of 16 default elements.
-    DynArray() : capacity(16), count(0), items(new T[16]()) {}
+    static constexpr uint32_t InitialCapacity = 16;
+    static constexpr uint32_t MaxCapacity = UINT32_MAX;
 
-    ~DynArray() { delete[] items; }
+    /// An empty array with a block of 16 unconstructed slots.
+    DynArray() : capacity(InitialCapacity), count(0), items(Allocate(InitialCapacity)) {}
 
-    /// Same capacity as `other`, its first `count` elements copied in order.
-    DynArray(const DynArray& other) : capacity(other.capacity), count(other.count)
+    ~DynArray() { Release(); }
+
+    /// Same capacity as `other`, its live elements copied in order.
+    DynArray(const DynArray& other) : capacity(other.capacity), count(0), items(Allocate(other.capacity))
     {
-        items = capacity > 0 ? new T[capacity]() : nullptr;
-        for (uint32_t i = 0; i < count; ++i)
-            items[i] = other.items[i];
+        for (uint32_t i = 0; i < other.count; ++i)
+        {
+            new (items + i) T(other.items[i]);
+            ++count;
+        }
     }
 
-    /// Ends with `other`'s capacity and count (an empty block of capacity 0 keeps this one's).
+    /// Ends with `other`'s elements and at least its capacity.
     DynArray& operator=(const DynArray& other)
     {
         if (this == &other)
             return *this;
-        count = 0;
+        Clear();
         Reserve(other.capacity);
         for (uint32_t i = 0; i < other.count; ++i)
             PushBack(other.items[i]);
@@ -52,7 +65,7 @@ public:
     {
         if (this == &other)
             return *this;
-        delete[] items;
+        Release();
         capacity = other.capacity;
         count = other.count;
         items = other.items;
@@ -62,19 +75,37 @@ public:
         return *this;
     }
 
-    /// Reallocates to max(n, count) elements, moving the used ones over in order. Requests of 0
+    /// Reallocates to max(n, count) slots, moving the live elements over in order. Requests of 0
     /// or of the current capacity do nothing; a request below the count never drops elements.
     void Reserve(uint32_t n)
     {
         if (n == 0 || n == capacity)
             return;
         const uint32_t newCapacity = n > count ? n : count;
-        T* block = new T[newCapacity]();
+        T* block = Allocate(newCapacity);
         for (uint32_t i = 0; i < count; ++i)
-            block[i] = std::move(items[i]);
-        delete[] items;
+        {
+            new (block + i) T(std::move(items[i]));
+            items[i].~T();
+        }
+        Deallocate(items, capacity);
         items = block;
         capacity = newCapacity;
+    }
+
+    /// Makes the count `n`: new elements are value-initialised (zero for numbers), elements past
+    /// `n` are destroyed. The capacity grows to `n` when it is smaller, never shrinks.
+    void Resize(uint32_t n)
+    {
+        if (n > capacity)
+            Reserve(n);
+        while (count > n)
+            items[--count].~T();
+        while (count < n)
+        {
+            new (items + count) T();
+            ++count;
+        }
     }
 
     /// Appends a copy of `element`, doubling the capacity when full. Safe when `element` is one of
@@ -83,16 +114,15 @@ public:
     {
         if (count >= capacity)
         {
-            if (items != nullptr && &element >= items && &element < items + count)
-            {
-                T copy = element;
-                Grow();
-                items[count++] = std::move(copy);
-                return;
-            }
+            T copy = element; // the element may live in the block that is about to move
             Grow();
+            new (items + count) T(std::move(copy));
         }
-        items[count++] = element;
+        else
+        {
+            new (items + count) T(element);
+        }
+        ++count;
     }
 
     /// Appends `element` by moving it, doubling the capacity when full.
@@ -100,16 +130,15 @@ public:
     {
         if (count >= capacity)
         {
-            if (items != nullptr && &element >= items && &element < items + count)
-            {
-                T moved = std::move(element);
-                Grow();
-                items[count++] = std::move(moved);
-                return;
-            }
+            T moved = std::move(element);
             Grow();
+            new (items + count) T(std::move(moved));
         }
-        items[count++] = std::move(element);
+        else
+        {
+            new (items + count) T(std::move(element));
+        }
+        ++count;
     }
 
     /// Inserts `element` before the element at `index` (0 to `count`; `count` appends), keeping
@@ -121,25 +150,47 @@ public:
         T copy = element; // the element may live in the block that is about to shift or grow
         if (count >= capacity)
             Grow();
-        for (int64_t i = static_cast<int64_t>(count) - 1; i >= index; --i)
-            items[i + 1] = std::move(items[i]);
-        items[index] = std::move(copy);
+        const uint32_t at = static_cast<uint32_t>(index);
+        if (at == count)
+        {
+            new (items + count) T(std::move(copy));
+        }
+        else
+        {
+            new (items + count) T(std::move(items[count - 1]));
+            for (uint32_t i = count - 1; i > at; --i)
+                items[i] = std::move(items[i - 1]);
+            items[at] = std::move(copy);
+        }
         ++count;
     }
 
-    /// Removes the element at `index` (below `count`), keeping the order of the rest. The freed
-    /// slot keeps a moved-from element; no memory is given back. An index past the end is ignored.
+    /// Removes the element at `index` (below `count`), keeping the order of the rest; no memory
+    /// is given back. An index past the end is ignored.
     void RemoveAt(uint32_t index)
     {
         if (index >= count)
             return;
         for (uint32_t i = index; i + 1 < count; ++i)
             items[i] = std::move(items[i + 1]);
-        --count;
+        items[--count].~T();
     }
 
-    /// Forgets every element; the capacity and the block stay for reuse.
-    void Clear() { count = 0; }
+    /// Destroys every element; the capacity and the block stay for reuse.
+    void Clear()
+    {
+        while (count > 0)
+            items[--count].~T();
+    }
+
+    /// The capacity that a full array of `current` slots grows to: double, 16 for an array
+    /// emptied by a move, and at most `MaxCapacity` rather than wrapping to nothing.
+    static constexpr uint32_t GrownCapacity(uint32_t current)
+    {
+        if (current == 0)
+            return InitialCapacity;
+        return current > MaxCapacity / 2 ? MaxCapacity : current * 2u;
+    }
 
     T& operator[](uint32_t index) { return items[index]; }
     const T& operator[](uint32_t index) const { return items[index]; }
@@ -150,9 +201,31 @@ public:
     const T* end() const { return items + count; }
 
 private:
+    static T* Allocate(uint32_t slots)
+    {
+        if (slots == 0)
+            return nullptr;
+        return std::allocator<T>().allocate(slots);
+    }
+
+    static void Deallocate(T* block, uint32_t slots)
+    {
+        if (block != nullptr)
+            std::allocator<T>().deallocate(block, slots);
+    }
+
+    void Release()
+    {
+        Clear();
+        Deallocate(items, capacity);
+        items = nullptr;
+        capacity = 0;
+    }
+
     void Grow()
     {
-        // An array emptied by a move has no block; give it the usual starting size.
-        Reserve(capacity == 0 ? 16u : capacity * 2u);
+        if (capacity == MaxCapacity)
+            throw std::length_error("A growable array cannot hold more than 4294967295 elements.");
+        Reserve(GrownCapacity(capacity));
     }
 };

@@ -50,8 +50,7 @@ DynArray<uint16_t> MakeImage(uint32_t width, uint32_t height)
 {
     DynArray<uint16_t> image;
     const uint64_t count = static_cast<uint64_t>(width) * height;
-    image.Reserve(static_cast<uint32_t>(count)); // zero-filled by the array
-    image.count = count < image.capacity ? static_cast<uint32_t>(count) : image.capacity;
+    image.Resize(count < DynArray<uint16_t>::MaxCapacity ? static_cast<uint32_t>(count) : DynArray<uint16_t>::MaxCapacity);
     return image;
 }
 

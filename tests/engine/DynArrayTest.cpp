@@ -41,11 +41,83 @@ TEST(DynArray, StartsAt16AndDoublesWhenFull)
         EXPECT_EQ(array[i], i);
 }
 
-TEST(DynArray, SpareSlotsAreValueInitialised)
+// Counts the live objects of its type, so that a test sees which slots hold one.
+struct Counted
 {
-    DynArray<float> array;
-    for (uint32_t i = 0; i < array.capacity; ++i)
-        EXPECT_EQ(array.items[i], 0.0f);
+    static inline int live = 0;
+    static inline int made = 0;
+    int value = 0;
+    Counted() { ++live; ++made; }
+    explicit Counted(int v) : value(v) { ++live; ++made; }
+    Counted(const Counted& other) : value(other.value) { ++live; ++made; }
+    Counted(Counted&& other) noexcept : value(other.value) { ++live; ++made; }
+    Counted& operator=(const Counted&) = default;
+    Counted& operator=(Counted&&) noexcept = default;
+    ~Counted() { --live; }
+};
+
+TEST(DynArray, SpareSlotsHoldNoObjects)
+{
+    Counted::live = 0;
+    Counted::made = 0;
+    {
+        DynArray<Counted> array;
+        EXPECT_EQ(Counted::made, 0);
+        for (int i = 0; i < 17; ++i)
+            array.PushBack(Counted(i));
+        EXPECT_EQ(array.capacity, 32u);
+        EXPECT_EQ(Counted::live, 17);
+        array.InsertAt(Counted(99), 3);
+        array.RemoveAt(0);
+        array.RemoveAt(0);
+        EXPECT_EQ(Counted::live, 16);
+        EXPECT_EQ(array[1].value, 99);
+        EXPECT_EQ(array[2].value, 3);
+
+        // Growing a big array constructs nothing for its spare slots.
+        const int before = Counted::made;
+        array.Reserve(1u << 20);
+        EXPECT_EQ(Counted::made - before, 16);
+        EXPECT_EQ(Counted::live, 16);
+
+        DynArray<Counted> copy(array);
+        EXPECT_EQ(Counted::live, 32);
+        copy.Clear();
+        EXPECT_EQ(Counted::live, 16);
+    }
+    EXPECT_EQ(Counted::live, 0);
+}
+
+TEST(DynArray, ResizeValueInitialisesAndDestroys)
+{
+    DynArray<float> numbers;
+    numbers.PushBack(5.0f);
+    numbers.Resize(90);
+    EXPECT_EQ(numbers.capacity, 90u);
+    ASSERT_EQ(numbers.count, 90u);
+    EXPECT_EQ(numbers[0], 5.0f);
+    for (uint32_t i = 1; i < numbers.count; ++i)
+        EXPECT_EQ(numbers[i], 0.0f);
+
+    Counted::live = 0;
+    {
+        DynArray<Counted> array;
+        array.Resize(40);
+        EXPECT_EQ(Counted::live, 40);
+        array.Resize(3);
+        EXPECT_EQ(Counted::live, 3);
+        EXPECT_EQ(array.capacity, 40u);
+    }
+    EXPECT_EQ(Counted::live, 0);
+}
+
+TEST(DynArray, GrowthStopsAtTheLargestCountInsteadOfWrapping)
+{
+    EXPECT_EQ(DynArray<int>::GrownCapacity(0), 16u);
+    EXPECT_EQ(DynArray<int>::GrownCapacity(16), 32u);
+    EXPECT_EQ(DynArray<int>::GrownCapacity(1u << 30), 1u << 31);
+    EXPECT_EQ(DynArray<int>::GrownCapacity(1u << 31), UINT32_MAX);
+    EXPECT_EQ(DynArray<int>::GrownCapacity((1u << 31) + 1), UINT32_MAX);
 }
 
 TEST(DynArray, ReserveKeepsEveryElementInUse)

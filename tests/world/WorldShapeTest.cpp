@@ -271,7 +271,7 @@ TEST(WorldShapeEditing, SetPointVectorMovesPointsAndHandles)
     ExpectVecNear(shape.points[3].handleA, position3 - glm::vec2(lengthA, 0.0f));
 
     // Kind 3 changes nothing and does not compile.
-    shape.segments.count = 0;
+    shape.segments.Clear();
     shape.SetPointVector({9.0f, 9.0f}, ElementNone, 0);
     EXPECT_EQ(shape.points[0].position, glm::vec2(3.0f, 1.0f));
     EXPECT_EQ(shape.segments.count, 0u);
