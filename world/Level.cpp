@@ -6,11 +6,10 @@
 
 #include "ByteBlob.h"
 #include "LogChannel.h"
+#include "PhysicsStep.h"
 
 namespace
 {
-const b2Vec2 Gravity(0.0f, -5.0f);
-
 /// True when the next u32 at the cursor is `tag`; nothing is consumed.
 bool NextTagIs(const ByteBlob& blob, uint32_t tag)
 {
@@ -190,7 +189,7 @@ void Level::Clear()
 void Level::CreatePhysicsWorld()
 {
     DestroyPhysicsWorld();
-    world = new b2World(Gravity);
+    world = new b2World(PhysicsStep::Gravity());
     for (WorldShape& shape : worldShapes)
     {
         shape.CreateBody(*world);
@@ -223,3 +222,9 @@ bool Level::Refuse(const std::string& reason)
     Clear();
     return false;
 }
+
+// Level play comes with the player: a level can be started and stepped, but nothing moves yet.
+void Level::Start(int32_t, uint32_t) {}
+bool Level::Update(float, GLFWwindow*) { return false; }
+void Level::Draw(LineRenderer&, const float (&)[4], bool) {}
+void Level::EndGame() {}

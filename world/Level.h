@@ -5,6 +5,7 @@
 
 #include "DynArray.h"
 #include "LevelStart.h"
+#include "Player.h"
 #include "Serialisable.h"
 #include "Signpost.h"
 #include "Trinket.h"
@@ -15,7 +16,8 @@ class b2ContactListener;
 class b2World;
 class ByteBlob;
 class Camera;
-class Player;
+class LineRenderer;
+struct GLFWwindow;
 
 /// The whole content of one level in memory: its start, world shapes, trinkets, waypoints and
 /// signposts as a level file holds them, plus the run-time parts of a game in progress (the
@@ -48,8 +50,8 @@ public:
     LevelStart start;
     /// The closed outlines of the world, held by value.
     DynArray<WorldShape> worldShapes;
-    // The players of a game in progress (an array of `Player`, empty outside play) belong here,
-    // between the shapes and the trinkets; they come with the player's own code.
+    /// The players of a game in progress; empty outside play.
+    DynArray<Player> players;
     DynArray<Trinket> trinkets;
     /// In file order, which is the order of the checkpoint ring.
     DynArray<Waypoint> waypoints;
@@ -115,6 +117,21 @@ public:
     /// Destroys the physics world with all its bodies, and the contact listener, and drops the
     /// shapes' surface strips: the level is back in its edit-time state. Nothing without a world.
     void DestroyPhysicsWorld();
+
+    /// Turns the loaded level into a running game of `playerCount` players, all at the level
+    /// start, player `localIndex` steered on this machine. A game in progress is ended first, so
+    /// starting twice is a restart.
+    void Start(int32_t playerCount, uint32_t localIndex);
+    /// One frame of play, `dt` seconds of play (the frame step times `PhysicsStep::TimeScale`):
+    /// steps the world, reads the local player's controls from `window` (none when null),
+    /// respawns on R, moves the camera and updates every player. True while Escape is down.
+    bool Update(float dt, GLFWwindow* window);
+    /// Puts the level's lines into `lines`: the shapes that meet `view` (minX, maxX, minY, maxY),
+    /// the shown trinkets, the players, the gates and, when `drawSignposts`, the signpost markers.
+    void Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts);
+    /// Ends a game in progress: players, physics world and listener go, trinkets come back. The
+    /// level is left as it was loaded and can be drawn, edited or started again.
+    void EndGame();
 
 private:
     /// Logs why the level could not be read, once, and empties it. Always false.

@@ -17,6 +17,7 @@
 #include "LineRenderer.h"
 #include "LogChannel.h"
 #include "PhysicsLink.h"
+#include "PhysicsStep.h"
 #include "Serialisable.h"
 
 namespace testing_support
@@ -207,11 +208,11 @@ public:
 /// Steps `world` as a level does, for `seconds` at 60 steps a second.
 inline void StepFor(b2World& world, float seconds)
 {
-    const float dt = 1.0f / 60.0f * 0.8333333f;
+    const float dt = PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep);
     for (float t = 0.0f; t < seconds; t += dt)
-        world.Step(dt, 2, 1);
+        PhysicsStep::Advance(world, dt);
 }
 
 /// The level's gravity.
-inline const b2Vec2 LevelGravity(0.0f, -5.0f);
+inline const b2Vec2 LevelGravity = PhysicsStep::Gravity();
 } // namespace testing_support

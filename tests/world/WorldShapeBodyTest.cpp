@@ -247,7 +247,7 @@ TEST(WorldShapeBody, BoxesSlideSmoothlyOverTheJoinsOfAFloor)
         const float startX = box->GetPosition().x;
         for (int step = 0; step < 100; ++step)
         {
-            world.Step(1.0f / 72.0f, 2, 1);
+            PhysicsStep::Advance(world, 1.0f / 72.0f);
             worstRise = std::max(worstRise, std::fabs(box->GetLinearVelocity().y));
             worstSpin = std::max(worstSpin, std::fabs(box->GetAngularVelocity()));
         }

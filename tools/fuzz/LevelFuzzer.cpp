@@ -12,6 +12,7 @@
 #include "LogChannel.h"
 #include "Mesh.h"
 #include "PhysicsLink.h"
+#include "PhysicsStep.h"
 
 namespace
 {
@@ -40,7 +41,7 @@ void PlayBriefly(Level& level)
     ball->CreateFixture(&fixtureDef);
     for (int step = 0; step < 20; ++step)
     {
-        level.world->Step(1.0f / 60.0f * 0.8333333f, 2, 1);
+        PhysicsStep::Advance(*level.world, PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep));
         const b2Vec2 at = ball->GetPosition();
         for (const WorldShape& shape : level.worldShapes)
             for (const ShapeSegment& segment : shape.segments)
