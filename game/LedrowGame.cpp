@@ -1,18 +1,24 @@
 #include "LedrowGame.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include <enet/enet.h>
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 #include <imgui.h>
 #include <imgui_impl_opengl3.h>
+#include <glm/gtc/type_ptr.hpp>
 
 #include "LogChannel.h"
+#include "Signpost.h"
+#include "Utilities.h"
+#include "WorldShape.h"
 
 namespace
 {
@@ -38,6 +44,29 @@ uint32_t ChannelSide(int32_t windowSide, float scale)
     scale = std::clamp(scale, Config::MinResolutionScale, Config::MaxResolutionScale);
     return std::max(1u, static_cast<uint32_t>(static_cast<float>(windowSide) * scale));
 }
+
+void SetProjection(const Shader& shader, const glm::mat4& projection)
+{
+    glUseProgram(shader.program);
+    glUniformMatrix4fv(glGetUniformLocation(shader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+}
+
+int64_t SteadyNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The main screen's two title lines, in world units at the camera's start.
+struct TitleLine
+{
+    const char* text;
+    glm::vec2 pen;
+    float scale;
+};
+constexpr TitleLine TitleLines[] = {
+    {"Quorvane", {-3.0f, 0.5f}, 1.5f},
+    {"Ledrow", {-0.51f, -0.54999995f}, 1.6500001f},
+};
 } // namespace
 
 LedrowGame::LedrowGame()
@@ -83,8 +112,15 @@ LedrowGame::LedrowGame()
     shapesMesh.CreateBuffer();
     shapeShader = Shader("BaseShaders/Shape.vsd", "BaseShaders/Shape.fsd");
 
-    // The post effects are loaded here, "Passthrough" selected, and the game font handed to the
-    // render pass.
+    LoadEffects();
+    SelectEffect(DefaultEffectName);
+    if (currentEffect == nullptr)
+    {
+        ErrorLog << LogLocation(__FILE__, 61) << "No usable effect named " << DefaultEffectName << " in Effects/"
+                 << "; the world is not drawn until one is loaded (press ` to reload the effects).";
+        ErrorLog.EndMessage();
+    }
+    // The render pass draws text with the game font (`font`), when it has an atlas.
 }
 
 LedrowGame::~LedrowGame()
@@ -93,7 +129,7 @@ LedrowGame::~LedrowGame()
     fontChannel.reset();
     worldShapesChannel.reset();
     magnetismChannel.reset();
-    // The level in play, if any, is destroyed here, which ends its game.
+    level.reset(); // ends its game
     if (networkLibraryStarted)
         enet_deinitialize();
 }
@@ -129,23 +165,237 @@ void LedrowGame::Render()
 {
     if (!IsReady())
         return;
-    // The world's lines would be drawn into the colour channel here; until then the batch is still
-    // emptied every frame so that it cannot grow.
-    worldLines.Clear();
+    if (measureRenderPasses)
+    {
+        renderPassMilliseconds.fill(0.0);
+        glFinish();
+        passStartNanoseconds = SteadyNanoseconds();
+    }
+    float view[4];
+    camera.GetViewRect(view);
+    const glm::mat4 projection = camera.GetViewProjection();
+    bool live = false;
+    Level* shown = LevelShown(live);
 
-    // The channel passes and the post effect that composes them onto the screen come here. Until
-    // an effect covers the window, it is cleared so that no stale frame shows through.
+    if (shown != nullptr && live)
+        shown->Draw(worldLines, view, false);
+    else if (screenState == LevelEditorScreen)
+        CollectEditorLines();
+    MarkPassEnd(CollectLinesPass);
+
+    PostEffect* effect = currentEffect != nullptr && currentEffect->IsUsable() ? currentEffect : nullptr;
+    auto samples = [effect](EffectParser::Channel channel) { return effect != nullptr && effect->sources[channel].used; };
+    if (samples(EffectParser::ColourChannel))
+        DrawColourChannel(projection);
+    else
+        worldLines.Clear(); // lines that no effect shows must not pile up from frame to frame
+    MarkPassEnd(ColourPass);
+    if (samples(EffectParser::MagnetismChannel))
+        DrawMagnetismChannel(projection, shown, live, view);
+    MarkPassEnd(MagnetismPass);
+    if (samples(EffectParser::FontChannel))
+        DrawTextChannel(projection, shown);
+    MarkPassEnd(TextPass);
+    if (samples(EffectParser::WorldShapesChannel))
+        DrawShapesChannel(projection, shown, live, view);
+    MarkPassEnd(ShapesPass);
+
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, windowWidth, windowHeight);
-    glClear(GL_COLOR_BUFFER_BIT);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBlendEquation(GL_FUNC_ADD);
+    if (effect == nullptr || !effect->Apply(quad, view, totalTime))
+    {
+        // Nothing to compose with: a cleared frame, so that no stale image shows through.
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    }
+    MarkPassEnd(ComposePass);
 
     ImGui::Render();
     ImDrawData* drawData = ImGui::GetDrawData();
     if (drawData != nullptr && drawData->Valid)
         ImGui_ImplOpenGL3_RenderDrawData(drawData);
+    MarkPassEnd(InterfacePass);
 
     glfwSwapBuffers(window);
+    MarkPassEnd(SwapPass);
     glfwPollEvents();
+}
+
+void LedrowGame::BeginChannel(const FrameBuffer& channel)
+{
+    glViewport(0, 0, static_cast<GLsizei>(channel.width), static_cast<GLsizei>(channel.height));
+    glBindFramebuffer(GL_FRAMEBUFFER, channel.framebuffer);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void LedrowGame::DrawColourChannel(const glm::mat4& projection)
+{
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBlendEquation(GL_FUNC_ADD);
+    BeginChannel(*colourChannel);
+    SetProjection(simpleShader, projection);
+    worldLines.Render();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void LedrowGame::DrawMagnetismChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4])
+{
+    glBlendFunc(GL_ONE, GL_ONE);
+    glBlendEquation(GL_FUNC_ADD);
+    BeginChannel(*magnetismChannel);
+    SetProjection(textureShader, projection);
+    if (shown != nullptr && live)
+    {
+        Mesh fieldQuads;
+        fieldQuads.CreateBuffer();
+        for (const WorldShape& shape : shown->worldShapes)
+            shape.DrawMagnetism(fieldQuads, view);
+    } // the temporary mesh deletes its buffer here
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void LedrowGame::DrawTextChannel(const glm::mat4& projection, Level* shown)
+{
+    textMesh.vertices.Clear();
+    if (screenState == MainScreen)
+    {
+        for (const TitleLine& line : TitleLines)
+            textMesh.AddText(line.text, line.pen, line.scale, font);
+    }
+    else if (shown != nullptr)
+    {
+        for (const Signpost& signpost : shown->signposts)
+            textMesh.AddText(signpost.ShownText(), signpost.ShownPosition(), Signpost::TextScale, font);
+    }
+    textMesh.Upload();
+
+    glBlendEquation(GL_MAX);
+    BeginChannel(*fontChannel);
+    // A font without an atlas has nothing to sample; the channel stays cleared.
+    if (font.BindAtlas(0))
+    {
+        SetProjection(textureShader, projection);
+        textMesh.Draw();
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void LedrowGame::DrawShapesChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4])
+{
+    shapesMesh.vertices.Clear();
+    if (shown != nullptr && live)
+    {
+        for (const WorldShape& shape : shown->worldShapes)
+            shape.AppendTriangles(shapesMesh, view);
+    }
+    shapesMesh.Upload();
+    glBlendFunc(GL_ONE, GL_ONE);
+    glBlendEquation(GL_FUNC_ADD);
+    BeginChannel(*worldShapesChannel);
+    SetProjection(shapeShader, projection);
+    shapesMesh.Draw();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void LedrowGame::MarkPassEnd(RenderPass pass)
+{
+    if (!measureRenderPasses)
+        return;
+    glFinish();
+    const int64_t now = SteadyNanoseconds();
+    renderPassMilliseconds[pass] = static_cast<double>(now - passStartNanoseconds) / 1e6;
+    passStartNanoseconds = now;
+}
+
+Level* LedrowGame::LevelShown(bool& live) const
+{
+    live = false;
+    if (screenState == Playing && level)
+    {
+        live = true;
+        return level.get();
+    }
+    if (screenState == LevelEditorScreen)
+    {
+        live = EditorPlayTesting();
+        return EditorLevel();
+    }
+    return nullptr;
+}
+
+void LedrowGame::CollectEditorLines()
+{
+    // The editor's lines come from `LevelEditor::Draw(worldLines)` here, once the editor exists.
+}
+
+Level* LedrowGame::EditorLevel() const
+{
+    return nullptr; // the editor's own level, once the editor exists
+}
+
+bool LedrowGame::EditorPlayTesting() const
+{
+    return false; // whether the editor play-tests, once the editor exists
+}
+
+void LedrowGame::LoadEffects()
+{
+    FrameBuffer* const channels[EffectParser::ChannelCount] = {colourChannel.get(), fontChannel.get(), worldShapesChannel.get(),
+                                                               magnetismChannel.get()};
+    const DynArray<std::string> files = ListDirectory("Effects", "lrfx");
+    for (const std::string& file : files)
+    {
+        const std::string effectName = file.size() < 5 ? file : file.substr(0, file.size() - 5);
+        auto effect = std::make_unique<PostEffect>(effectName, channels);
+        if (!effect->IsUsable())
+            continue; // logged by the effect; an effect that cannot draw is never selected
+        effects[effectName] = std::move(effect);
+    }
+}
+
+void LedrowGame::ClearEffects()
+{
+    currentEffect = nullptr;
+    effects.clear();
+}
+
+void LedrowGame::SelectEffect(const std::string& effectName)
+{
+    const auto found = effects.find(effectName);
+    if (found != effects.end())
+        currentEffect = found->second.get();
+}
+
+void LedrowGame::ReloadEffects()
+{
+    // The effect in use is kept aside until the new set has shown that it can replace it.
+    std::string inUseName;
+    std::unique_ptr<PostEffect> inUse;
+    if (currentEffect != nullptr)
+    {
+        inUseName = currentEffect->name;
+        inUse = std::move(effects[inUseName]);
+    }
+    ClearEffects();
+    LoadEffects();
+    SelectEffect(DefaultEffectName);
+    if (currentEffect != nullptr || inUse == nullptr)
+    {
+        if (currentEffect == nullptr)
+        {
+            ErrorLog << LogLocation(__FILE__, 391) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload.";
+            ErrorLog.EndMessage();
+        }
+        return;
+    }
+    ErrorLog << LogLocation(__FILE__, 397) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload; "
+             << EffectParser::Printable(inUseName) << " stays in use.";
+    ErrorLog.EndMessage();
+    effects[inUseName] = std::move(inUse);
+    currentEffect = effects[inUseName].get();
 }
 
 void LedrowGame::UpdateMainScreen()
@@ -182,7 +432,23 @@ void LedrowGame::UpdateOptionsScreen()
         screenState = MainScreen;
     ImGui::Separator();
     ImGui::TextWrapped("To customise controls, have a look in Data/ControlInfo.txt (sorry)");
+    DrawEffectChoice();
     ImGui::End();
+}
+
+void LedrowGame::DrawEffectChoice()
+{
+    // Not a setting: every start and every reload begins with the default effect again.
+    ImGui::Separator();
+    const char* shownName = currentEffect != nullptr ? currentEffect->name.c_str() : "(none)";
+    if (!ImGui::BeginCombo("Post effect: ", shownName))
+        return;
+    for (const auto& [effectName, effect] : effects)
+    {
+        if (ImGui::Selectable(effectName.c_str(), effect.get() == currentEffect))
+            currentEffect = effect.get();
+    }
+    ImGui::EndCombo();
 }
 
 void LedrowGame::UpdateCreditsScreen()
@@ -209,10 +475,11 @@ void LedrowGame::OnScroll(bool)
     // The wheel zooms the editor's view here, on its screen and while it is not play-testing.
 }
 
-void LedrowGame::OnKey(int32_t, bool, bool, bool, bool)
+void LedrowGame::OnKey(int32_t key, bool pressed, bool, bool, bool)
 {
-    // Keys reach the level editor here, on its screen only; then, on every screen, pressing the
-    // grave accent reloads every post effect and selects "Passthrough".
+    // Keys reach the level editor here, on its screen only.
+    if (key == GLFW_KEY_GRAVE_ACCENT && pressed)
+        ReloadEffects();
 }
 
 void LedrowGame::OnResize(int32_t width, int32_t height)

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "Font.h"
 #include "FrameBuffer.h"
 #include "GameBase.h"
+#include "Level.h"
 #include "Mesh.h"
 #include "PhysicsStep.h"
+#include "PostEffect.h"
 #include "Shader.h"
 
 /// The game: on top of the window, frame step and camera of `GameBase` it runs the screens and
@@ -34,8 +39,11 @@ public:
 
     /// Once per frame: the frame step, then the current screen.
     void UpdateMenus();
-    /// Draws the frame after `UpdateMenus`, swaps the buffers, then polls window events (the
-    /// handlers run there).
+    /// Draws the frame after `UpdateMenus`: the world's lines, then each channel that the current
+    /// effect samples (colour, magnetism, text, shapes, in that order; the others are left as they
+    /// were, not even cleared), the effect over the window, the user interface; then swaps the
+    /// buffers and polls window events (the handlers run there). Without a usable effect the
+    /// window is cleared instead of composed.
     void Render();
 
     void OnMouseDown(int32_t button) override;
@@ -49,6 +57,37 @@ public:
     /// Puts the window into full screen on the primary monitor at its current mode, or into a
     /// 1280 by 720 window at (100, 100), resizes the channels and saves the settings.
     void ApplyDisplayOptions();
+
+    /// Loads every effect file of "Effects/" into `effects` under its name. Effects that cannot
+    /// be read or built are logged and left out.
+    void LoadEffects();
+    /// No current effect; every effect destroyed.
+    void ClearEffects();
+    /// Makes the effect `effectName` current when it is loaded; otherwise nothing changes.
+    void SelectEffect(const std::string& effectName);
+    /// The grave-accent key: every effect file read and built again and "Passthrough" selected.
+    /// When the new set has no usable "Passthrough", the effect in use stays in use (and is kept
+    /// under its name), and the fault is logged once.
+    void ReloadEffects();
+
+    /// The render pass's passes, in the order they run, for frame-time measurements.
+    enum RenderPass : uint32_t
+    {
+        CollectLinesPass = 0,
+        ColourPass,
+        MagnetismPass,
+        TextPass,
+        ShapesPass,
+        ComposePass,
+        InterfacePass,
+        SwapPass,
+        RenderPassCount,
+    };
+    /// Milliseconds spent in each pass of the last frame, measured only while
+    /// `measureRenderPasses` is set: each pass is then finished (glFinish) before the clock is
+    /// read, which slows the frame down. A pass that did not run takes 0.
+    std::array<double, RenderPassCount> renderPassMilliseconds{};
+    bool measureRenderPasses = false;
 
     uint32_t screenState = MainScreen;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
@@ -64,6 +103,16 @@ public:
     Mesh shapesMesh;
     Shader shapeShader; ///< the world-shape fills
 
+    /// The level in play on the play screen, owned; null when no level is played.
+    std::unique_ptr<Level> level;
+
+    /// Every loaded post effect by name, owned.
+    std::map<std::string, std::unique_ptr<PostEffect>> effects;
+    /// The effect that composes the frame, one of `effects`; null when none could be loaded.
+    PostEffect* currentEffect = nullptr;
+    /// The effect selected at start and by every reload.
+    static constexpr const char* DefaultEffectName = "Passthrough";
+
     int32_t windowWidth = 0;  ///< pixels, as last resized or applied
     int32_t windowHeight = 0; ///< pixels
 
@@ -77,5 +126,27 @@ private:
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
 
+    /// The level whose world the render pass shows on this screen, and whether it is live
+    /// (being played, so that its fills and magnet fields are drawn): the level in play on the
+    /// play screen, the editor's level on the editor screen (live only while it play-tests).
+    Level* LevelShown(bool& live) const;
+    /// The editor screen's own drawing, collected into the world's lines while the editor is not
+    /// play-testing: `LevelEditor::Draw` with the line batch.
+    void CollectEditorLines();
+    /// The editor's level, null while the editor screen is closed.
+    Level* EditorLevel() const;
+    /// True while the editor play-tests its level.
+    bool EditorPlayTesting() const;
+
+    void DrawColourChannel(const glm::mat4& projection);
+    void DrawMagnetismChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4]);
+    void DrawTextChannel(const glm::mat4& projection, Level* shown);
+    void DrawShapesChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4]);
+    /// Binds `channel` as the draw target with a viewport of its size, and clears it.
+    void BeginChannel(const FrameBuffer& channel);
+    void MarkPassEnd(RenderPass pass);
+    void DrawEffectChoice();
+
     bool networkLibraryStarted = false;
+    int64_t passStartNanoseconds = 0;
 };
