@@ -1,6 +1,7 @@
 #include "LedrowGame.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -54,6 +55,24 @@ void SetProjection(const Shader& shader, const glm::mat4& projection)
 int64_t SteadyNanoseconds()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// A menu window fits its contents when it first appears, but its title is not part of them: the
+// window is kept wide enough for the title beside the collapse arrow, so no title is cut off.
+bool BeginMenuWindow(const char* title, ImGuiWindowFlags flags = 0)
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float titleWidth = style.FramePadding.x + ImGui::GetFontSize() + style.ItemInnerSpacing.x + ImGui::CalcTextSize(title).x +
+                             style.FramePadding.x;
+    ImGui::SetNextWindowSizeConstraints(ImVec2(titleWidth, 0.0f), ImVec2(FLT_MAX, FLT_MAX));
+    return ImGui::Begin(title, nullptr, flags);
+}
+
+// Sliders and combos take a share of the window's width by default, which leaves their labels
+// outside a window that fits its contents; a fixed width keeps the label inside.
+void SetNextControlWidth()
+{
+    ImGui::SetNextItemWidth(ImGui::GetFontSize() * 7.0f);
 }
 
 // The main screen's two title lines, in world units at the camera's start.
@@ -400,7 +419,7 @@ void LedrowGame::ReloadEffects()
 
 void LedrowGame::UpdateMainScreen()
 {
-    ImGui::Begin("Main screen");
+    BeginMenuWindow("Main screen");
     if (ImGui::Button("Play"))
         screenState = LevelSelect;
     if (ImGui::Button("Level editor"))
@@ -416,9 +435,12 @@ void LedrowGame::UpdateMainScreen()
 
 void LedrowGame::UpdateOptionsScreen()
 {
-    ImGui::Begin("Options");
+    // Its wrapped text is laid out before the window knows its width; fitting every frame
+    // takes back the height that the first, narrow layout asked for.
+    BeginMenuWindow("Options", ImGuiWindowFlags_AlwaysAutoResize);
     ImGui::Checkbox("Fullscreen: ", &config.fullscreen);
     // Typed-in values (control-click) are clamped too: the channels are sized by this factor.
+    SetNextControlWidth();
     ImGui::SliderFloat("Resolution scale: ", &config.resolutionScale, Config::MinResolutionScale, Config::MaxResolutionScale, "%.3f",
                        ImGuiSliderFlags_AlwaysClamp);
     if (ImGui::Button("Apply changes"))
@@ -441,6 +463,7 @@ void LedrowGame::DrawEffectChoice()
     // Not a setting: every start and every reload begins with the default effect again.
     ImGui::Separator();
     const char* shownName = currentEffect != nullptr ? currentEffect->name.c_str() : "(none)";
+    SetNextControlWidth();
     if (!ImGui::BeginCombo("Post effect: ", shownName))
         return;
     for (const auto& [effectName, effect] : effects)
@@ -453,7 +476,7 @@ void LedrowGame::DrawEffectChoice()
 
 void LedrowGame::UpdateCreditsScreen()
 {
-    ImGui::Begin("Credits");
+    BeginMenuWindow("Credits");
     ImGui::Text("Jorvel made this game");
     if (ImGui::Button("Cool"))
         screenState = MainScreen;
