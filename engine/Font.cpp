@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string_view>
@@ -131,12 +132,25 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
     for (const auto& entry : glyphs)
         requested.emplace(entry.first, Glyph{});
 
-    if (ReadMeta(name))
+    MetaReading reading;
+    if (ReadMeta(name, reading))
     {
-        if (LoadAtlas(name))
+        // A cache that was cut short, or made for other codes, is not trusted: the text would
+        // lack glyphs that a build would give it.
+        if (!CacheCovers(reading, requested))
+        {
+            InfoLog << "The cached metrics of font \"" << name << "\" are incomplete, so the font is built again.";
+            InfoLog.EndMessage();
+        }
+        else if (LoadAtlas(name))
+        {
             return;
-        InfoLog << "The cached atlas of font \"" << name << "\" is unusable, so the font is built again.";
-        InfoLog.EndMessage();
+        }
+        else
+        {
+            InfoLog << "The cached atlas of font \"" << name << "\" is unusable, so the font is built again.";
+            InfoLog.EndMessage();
+        }
         glyphs = requested;
     }
 
@@ -151,43 +165,104 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
 
 bool Font::ReadMeta(const std::string& name)
 {
+    MetaReading reading;
+    return ReadMeta(name, reading);
+}
+
+bool Font::ReadMeta(const std::string& name, MetaReading& reading)
+{
+    reading = MetaReading();
     std::ifstream file(MetaPath(name));
     if (!file.is_open())
         return false;
     glyphs.clear();
     // One record per line as written; a line that does not hold a whole record ends the reading
     // there, so that a damaged line cannot shift the fields of the lines after it.
+    bool whole = true;
     std::string line;
     while (std::getline(file, line))
     {
+        if (file.eof())
+            whole = false; // the last line has no line feed: the file was cut short
         std::vector<std::string_view> fields = SplitFields(line);
         if (fields.empty())
             continue;
+        if (fields[0] == "absent")
+        {
+            for (size_t k = 1; k < fields.size(); ++k)
+            {
+                uint16_t code = 0;
+                if (ParseCode(fields[k], code))
+                    reading.absent.insert(code);
+                else
+                    whole = false;
+            }
+            break; // the list of absent codes ends the file
+        }
         uint16_t code = 0;
         Glyph glyph;
         float* values[] = {&glyph.uLeft, &glyph.vTop,    &glyph.uRight, &glyph.vBottom, &glyph.offsetX,
                            &glyph.offsetY, &glyph.width, &glyph.height, &glyph.advance};
-        bool whole = fields.size() >= 10 && ParseCode(fields[0], code);
-        for (size_t k = 0; whole && k < 9; ++k)
-            whole = ParseFloat(fields[k + 1], *values[k]);
-        if (!whole)
+        bool record = fields.size() >= 10 && ParseCode(fields[0], code);
+        for (size_t k = 0; record && k < 9; ++k)
+            record = ParseFloat(fields[k + 1], *values[k]);
+        if (!record)
+        {
+            whole = false;
             break;
+        }
         glyphs.emplace(code, glyph);
         if (fields.size() > 10)
+        {
+            whole = false;
             break; // what follows a record is no record
+        }
+    }
+    reading.whole = whole && !glyphs.empty();
+    return true;
+}
+
+bool Font::CacheCovers(const MetaReading& reading, const std::map<uint16_t, Glyph>& requested) const
+{
+    if (!reading.whole)
+        return false;
+    for (const auto& entry : requested)
+    {
+        if (glyphs.count(entry.first) == 0 && reading.absent.count(entry.first) == 0)
+            return false;
     }
     return true;
 }
 
 bool Font::WriteMeta(const std::string& name) const
 {
-    std::ofstream file(MetaPath(name), std::ios::out | std::ios::trunc);
+    return WriteMeta(name, {});
+}
+
+bool Font::WriteMeta(const std::string& name, const std::set<uint16_t>& absent) const
+{
+    // Written beside the cache and renamed over it, so that a start never meets half a file.
+    const std::string path = MetaPath(name);
+    const std::string partPath = path + ".part";
+    std::ofstream file(partPath, std::ios::out | std::ios::trunc);
     for (const auto& [code, glyph] : glyphs)
         file << code << ' ' << glyph.uLeft << ' ' << glyph.vTop << ' ' << glyph.uRight << ' ' << glyph.vBottom << ' ' << glyph.offsetX << ' '
              << glyph.offsetY << ' ' << glyph.width << ' ' << glyph.height << ' ' << glyph.advance << '\n';
-    file.close();
-    if (!file)
+    if (!absent.empty())
     {
+        file << "absent";
+        for (const uint16_t code : absent)
+            file << ' ' << code;
+        file << '\n';
+    }
+    file.close();
+    std::error_code renameError;
+    if (file)
+        std::filesystem::rename(partPath, path, renameError);
+    if (!file || renameError)
+    {
+        std::error_code ignored;
+        std::filesystem::remove(partPath, ignored);
         ErrorLog << LogLocation(__FILE__, 191) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
         ErrorLog.EndMessage();
         return false;
@@ -293,6 +368,9 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
     std::stable_sort(bitmaps.begin(), bitmaps.end(), CompareGlyphHeight);
 
     DynArray<uint16_t> image = FontAtlas::MakeImage(settings.atlasWidth, settings.atlasHeight);
+    std::set<uint16_t> absent;
+    for (const auto& entry : glyphs)
+        absent.insert(entry.first);
     glyphs.clear();
     const std::vector<FontAtlas::Placement> placements = FontAtlas::PackShelves(bitmaps, settings.atlasWidth, settings.atlasHeight, margin);
     if (placements.size() < bitmaps.size())
@@ -311,8 +389,17 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
 
     const DynArray<uint16_t> half = FontAtlas::Halve(image, settings.atlasWidth, settings.atlasHeight);
     image = DynArray<uint16_t>(); // the full-size image is not needed past this point
-    FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half, settings.atlasWidth / 2, settings.atlasHeight / 2);
-    WriteMeta(name);
+    for (const auto& entry : glyphs)
+        absent.erase(entry.first);
+    // The metrics are what tells a later start that the cache is there, so they are written only
+    // once the atlas is; a stale pair is removed, so that the next start builds again.
+    if (!FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half, settings.atlasWidth / 2, settings.atlasHeight / 2))
+    {
+        std::error_code ignored;
+        std::filesystem::remove(MetaPath(name), ignored);
+        return true;
+    }
+    WriteMeta(name, absent);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,9 +64,26 @@ public:
     /// whitespace-separated) up to the first record that does not read; the first of repeated
     /// codes wins. False, with `glyphs` untouched, when the file cannot be opened.
     bool ReadMeta(const std::string& name);
-    /// Writes "Fonts/<name>.fontMeta", one line per glyph in code order. A failure is logged.
+    /// What `ReadMeta` found besides the glyphs.
+    struct MetaReading
+    {
+        /// Every line was a whole record, the last one ended by a line feed, and the file held
+        /// at least one record: nothing was cut short.
+        bool whole = false;
+        /// Codes that the build was asked for and could not place (the font lacks them, or the
+        /// atlas was full), from the line "absent" that may end the file.
+        std::set<uint16_t> absent;
+    };
+    /// `ReadMeta`, telling also whether the file was whole and which codes it knows are absent.
+    bool ReadMeta(const std::string& name, MetaReading& reading);
+    /// Writes "Fonts/<name>.fontMeta", one line per glyph in code order, whole or not at all (a
+    /// file of its own, then renamed over the old one). A failure is logged.
     /// @return false when the file could not be written.
     bool WriteMeta(const std::string& name) const;
+
+    /// True when a cache read with `reading` into `glyphs` can stand for a build asked for the
+    /// codes of `requested`: whole, and every code either read or known to be absent.
+    bool CacheCovers(const MetaReading& reading, const std::map<uint16_t, Glyph>& requested) const;
 
     /// The shelf packing's order: true when `a` is shorter (padded height) than `b`.
     static bool CompareGlyphHeight(const GlyphBitmap& a, const GlyphBitmap& b);
@@ -90,6 +108,8 @@ public:
     const Glyph& GetGlyph(uint16_t code) const;
 
 private:
+    /// `WriteMeta`, followed by the line "absent" and the codes of `absent` when there are any.
+    bool WriteMeta(const std::string& name, const std::set<uint16_t>& absent) const;
     /// Loads the cached atlas as the font's texture; false, with no atlas, when it is unusable.
     bool LoadAtlas(const std::string& name);
     void ReleaseAtlas();

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "ByteBlob.h"
 #include "GlyphBitmap.h"
+#include "LogChannel.h"
 
 namespace FontAtlas
 {
@@ -104,7 +107,7 @@ DynArray<uint16_t> Halve(const DynArray<uint16_t>& image, uint32_t width, uint32
     return half;
 }
 
-void WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height)
+bool WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height)
 {
     ByteBlob blob;
     blob.Reserve(ByteBlob::HeaderSize + 8 + image.count * static_cast<uint32_t>(sizeof(uint16_t)));
@@ -114,6 +117,22 @@ void WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, ui
     for (uint32_t k = 0; k < image.count; ++k)
         blob.WriteU16(image.items[k]);
     blob.Compress();
-    blob.WriteToFile(path);
+
+    const std::string partPath = path + ".part";
+    std::ofstream file(partPath, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(blob.data), blob.size);
+    file.close();
+    std::error_code renameError;
+    if (file)
+        std::filesystem::rename(partPath, path, renameError);
+    if (!file || renameError)
+    {
+        std::error_code ignored;
+        std::filesystem::remove(partPath, ignored);
+        ErrorLog << LogLocation(__FILE__, 131) << "Failed to write the font atlas \"" << path << "\".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    return true;
 }
 } // namespace FontAtlas

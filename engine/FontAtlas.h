@@ -48,6 +48,7 @@ Glyph MakeGlyph(const GlyphBitmap& bitmap, int32_t x, int32_t y, uint32_t atlasW
 DynArray<uint16_t> Halve(const DynArray<uint16_t>& image, uint32_t width, uint32_t height);
 
 /// Writes the atlas cache file: a deflated byte blob of u32 width, u32 height and the samples row
-/// by row as little-endian u16. A failure to write is logged by the byte blob.
-void WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height);
+/// by row as little-endian u16. The file is written whole or not at all (written beside it, then
+/// renamed over it). A failure is logged. @return false when the file could not be written.
+bool WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height);
 } // namespace FontAtlas

@@ -196,6 +196,7 @@ TEST(Font, BuildWritesBothCacheFilesAndKeepsThePlacedGlyphs)
     const std::string atlas = ReadFile("Fonts/DejaVuSans_distance.dat");
     Font second;
     second.RequestCodes('A', 'J');
+    second.RequestCodes(0xE000, 0xE054);
     testing::internal::CaptureStdout();
     ASSERT_TRUE(second.BuildCache("DejaVuSans", SmallBuild()));
     testing::internal::GetCapturedStdout();

@@ -221,3 +221,79 @@ TEST_F(FontGL, TextDrawnThroughAMeshLightsThePixelsOfItsGlyphs)
         lit += pixels[p] > 127;
     EXPECT_GT(lit, 100u); // the two letters, well above a few stray texels
 }
+
+// The cache stands for a build only when it is whole and covers the codes asked for; anything
+// less is built again, never trusted.
+TEST_F(FontGL, IncompleteCachedMetricsAreBuiltAgain)
+{
+    InstallDejaVu("Small");
+    Font first;
+    first.RequestCodes('A', 'Z');
+    LoadSmall(first, "Small");
+    ASSERT_TRUE(first.HasAtlas());
+    std::ifstream original("Fonts/Small.fontMeta", std::ios::binary);
+    const std::string meta((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(std::count(meta.begin(), meta.end(), '\n'), 26);
+
+    const struct
+    {
+        const char* what;
+        std::string damaged;
+        uint16_t lastCode; // the codes asked for run from 'A' to this
+    } cases[] = {
+        {"empty", "", 'Z'},
+        {"cut short inside its last line", meta.substr(0, meta.size() - 7), 'Z'},
+        {"cut short after a whole line", meta.substr(0, meta.find("\n70 ") + 1), 'Z'},
+        {"made for fewer codes than asked for", meta, 'z'},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::ofstream("Fonts/Small.fontMeta", std::ios::binary | std::ios::trunc) << c.damaged;
+        const LogWatch info(InfoLog);
+        Font again;
+        again.RequestCodes('A', c.lastCode);
+        LoadSmall(again, "Small");
+        EXPECT_TRUE(info.Saw("The cached metrics of font \"Small\" are incomplete, so the font is built again."));
+        EXPECT_TRUE(info.Saw("First time set up"));
+        ASSERT_TRUE(again.HasAtlas());
+        EXPECT_EQ(again.glyphs.size(), static_cast<size_t>(c.lastCode - 'A' + 1));
+    }
+}
+
+// Codes the font lacks are remembered as absent, so a font without them is not built at every
+// start; and the cache files are never left half written.
+TEST_F(FontGL, CacheRemembersAbsentCodesAndIsWrittenWhole)
+{
+    InstallDejaVu("Small");
+    Font first;
+    first.RequestCodes('A', 'C');
+    first.RequestCodes(0xE000, 0xE001); // private use: DejaVu has none
+    LoadSmall(first, "Small");
+    ASSERT_TRUE(first.HasAtlas());
+    EXPECT_EQ(first.glyphs.size(), 3u);
+    for (const auto& entry : fs::directory_iterator("Fonts"))
+        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+
+    const LogWatch info(InfoLog);
+    Font cached;
+    cached.RequestCodes('A', 'C');
+    cached.RequestCodes(0xE000, 0xE001);
+    LoadSmall(cached, "Small");
+    EXPECT_TRUE(cached.HasAtlas());
+    EXPECT_FALSE(info.Saw("First time set up"));
+    EXPECT_EQ(cached.glyphs.size(), 3u);
+
+    // An atlas that cannot be written leaves no metrics behind to vouch for it.
+    fs::remove("Fonts/Small.fontMeta");
+    fs::remove("Fonts/Small_distance.dat");
+    fs::create_directories("Fonts/Small_distance.dat/in-the-way");
+    const LogWatch errors(ErrorLog);
+    Font unwritable;
+    unwritable.RequestCodes('A', 'C');
+    LoadSmall(unwritable, "Small");
+    EXPECT_TRUE(errors.Saw("Failed to write the font atlas \"Fonts/Small_distance.dat\"."));
+    EXPECT_FALSE(unwritable.HasAtlas());
+    EXPECT_FALSE(fs::exists("Fonts/Small.fontMeta"));
+    EXPECT_FALSE(fs::exists("Fonts/Small_distance.dat.part"));
+}
