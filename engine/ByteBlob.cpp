@@ -2,7 +2,7 @@
 
 #include <fstream>
 #include <limits>
-#include <vector>
+#include <memory>
 
 #include <zlib.h>
 
@@ -140,8 +140,8 @@ void ByteBlob::Compress()
         return;
     const uint32_t payloadLength = size - HeaderSize;
     uLongf compressedLength = payloadLength + payloadLength / 1000 + 13;
-    std::vector<Bytef> compressed(compressedLength);
-    const int code = compress2(compressed.data(), &compressedLength, data + HeaderSize, payloadLength, 6);
+    std::unique_ptr<Bytef[]> compressed(new Bytef[compressedLength]); // only what deflate writes is kept
+    const int code = compress2(compressed.get(), &compressedLength, data + HeaderSize, payloadLength, 6);
     if (code != Z_OK)
     {
         ErrorLog << LogLocation(__FILE__, 263) << "Compression failed with code: " << code;
@@ -151,7 +151,7 @@ void ByteBlob::Compress()
     if (compressedLength >= payloadLength)
         return;
     const uint32_t plainCount = GetPayloadCount();
-    ReplacePayload(compressed.data(), static_cast<uint32_t>(compressedLength), DeflatedMagic);
+    ReplacePayload(compressed.get(), static_cast<uint32_t>(compressedLength), DeflatedMagic);
     SetU32At(4, plainCount);
 }
 
@@ -174,9 +174,11 @@ bool ByteBlob::Decompress()
         return false;
     }
 
-    std::vector<Bytef> inflated(expected > 0 ? expected : 1);
+    // Inflated straight into the new block behind a copy of the header; the block is not zeroed
+    // first, since inflating fills all of it or the block is dropped.
+    std::unique_ptr<uint8_t[]> block(new uint8_t[HeaderSize + static_cast<size_t>(expected)]);
     uLongf inflatedLength = expected;
-    const int code = uncompress(inflated.data(), &inflatedLength, data + HeaderSize, static_cast<uLong>(deflatedLength));
+    const int code = uncompress(block.get() + HeaderSize, &inflatedLength, data + HeaderSize, static_cast<uLong>(deflatedLength));
     if (code != Z_OK || inflatedLength != expected)
     {
         ErrorLog << LogLocation(__FILE__, 300) << "Decompression failed with code: " << code << " ("
@@ -184,7 +186,12 @@ bool ByteBlob::Decompress()
         ErrorLog.EndMessage();
         return false;
     }
-    ReplacePayload(inflated.data(), expected, PlainMagic);
+    std::memcpy(block.get(), data, HeaderSize);
+    delete[] data;
+    data = block.release();
+    capacity = HeaderSize + expected;
+    size = capacity;
+    SetU32At(0, PlainMagic);
     return true;
 }
 
@@ -222,7 +229,7 @@ void ByteBlob::SetU32At(uint32_t offset, uint32_t value)
 void ByteBlob::ReplacePayload(const uint8_t* payload, uint32_t length, uint32_t magic)
 {
     const uint32_t newSize = HeaderSize + length;
-    uint8_t* block = new uint8_t[newSize]();
+    uint8_t* block = new uint8_t[newSize]; // every byte is written below
     std::memcpy(block, data, HeaderSize);
     if (length > 0)
         std::memcpy(block + HeaderSize, payload, length);

@@ -157,7 +157,11 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
     const BuildSettings settings{atlasWidth, atlasHeight, pixelHeight, padding, spread, finalValue};
     // The font always ends with what a later start reads from the cache.
     if (BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name))
+    {
+        builtAtlas = FontAtlas::HalfAtlas();
         return;
+    }
+    builtAtlas = FontAtlas::HalfAtlas();
     // Quads without an atlas would sample whatever texture happens to be bound; empty glyphs draw
     // nothing at all.
     glyphs = requested;
@@ -367,7 +371,6 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
     // Glyphs of equal height keep their code order, so that two builds give the same files.
     std::stable_sort(bitmaps.begin(), bitmaps.end(), CompareGlyphHeight);
 
-    DynArray<uint16_t> image = FontAtlas::MakeImage(settings.atlasWidth, settings.atlasHeight);
     std::set<uint16_t> absent;
     for (const auto& entry : glyphs)
         absent.insert(entry.first);
@@ -382,24 +385,26 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
     for (const FontAtlas::Placement& place : placements)
     {
         const GlyphBitmap& bitmap = bitmaps[place.bitmap];
-        FontAtlas::CopyInto(image, settings.atlasWidth, bitmap, place.x, place.y);
         glyphs.emplace(bitmap.code, FontAtlas::MakeGlyph(bitmap, place.x, place.y, settings.atlasWidth, settings.atlasHeight));
     }
+    FontAtlas::HalfAtlas half = FontAtlas::ComposeHalf(bitmaps, placements, settings.atlasWidth, settings.atlasHeight);
     bitmaps.clear();
 
-    const DynArray<uint16_t> half = FontAtlas::Halve(image, settings.atlasWidth, settings.atlasHeight);
-    image = DynArray<uint16_t>(); // the full-size image is not needed past this point
     for (const auto& entry : glyphs)
         absent.erase(entry.first);
     // The metrics are what tells a later start that the cache is there, so they are written only
     // once the atlas is; a stale pair is removed, so that the next start builds again.
-    if (!FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half, settings.atlasWidth / 2, settings.atlasHeight / 2))
+    if (!FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half.samples.get(), half.width, half.height))
     {
         std::error_code ignored;
         std::filesystem::remove(MetaPath(name), ignored);
         return true;
     }
     WriteMeta(name, absent);
+    // What was just written is what reading the file back would give; the start that built it
+    // uploads it from memory rather than reading and inflating 16 MB again.
+    builtAtlasName = name;
+    builtAtlas = std::move(half);
     return true;
 }
 
@@ -427,6 +432,14 @@ bool Font::LoadAtlas(const std::string& name)
 {
     ReleaseAtlas();
     Texture* texture = new Texture();
+    if (builtAtlas.samples != nullptr && builtAtlasName == name)
+    {
+        InfoLog << "Texture: " << AtlasName(name) << " loaded from the build just made";
+        InfoLog.EndMessage();
+        texture->CreateFromTexels(builtAtlas.width, builtAtlas.height, ComponentUnsigned16, 1, builtAtlas.samples.get());
+        atlas = texture;
+        return true;
+    }
     texture->Load(AtlasName(name));
     if (!texture->loaded)
     {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FontAtlas.h"
 #include "Glyph.h"
 
 class GlyphBitmap;
@@ -113,4 +114,8 @@ private:
     /// Loads the cached atlas as the font's texture; false, with no atlas, when it is unusable.
     bool LoadAtlas(const std::string& name);
     void ReleaseAtlas();
+
+    /// The atlas of the last `BuildCache`, as written to the cache, until `Load` has uploaded it.
+    FontAtlas::HalfAtlas builtAtlas;
+    std::string builtAtlasName;
 };

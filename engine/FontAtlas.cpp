@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <zlib.h>
+
 #include "ByteBlob.h"
 #include "GlyphBitmap.h"
 #include "LogChannel.h"
@@ -107,32 +109,105 @@ DynArray<uint16_t> Halve(const DynArray<uint16_t>& image, uint32_t width, uint32
     return half;
 }
 
+HalfAtlas ComposeHalf(const std::vector<GlyphBitmap>& bitmaps, const std::vector<Placement>& placements, uint32_t atlasWidth,
+                      uint32_t atlasHeight)
+{
+    HalfAtlas half;
+    half.width = atlasWidth / 2;
+    half.height = atlasHeight / 2;
+    half.samples.reset(new uint16_t[static_cast<size_t>(half.width) * half.height]);
+    std::vector<uint16_t> rows(2 * static_cast<size_t>(atlasWidth));
+    for (uint32_t y = 0; y < half.height; ++y)
+    {
+        std::fill(rows.begin(), rows.end(), 0);
+        for (uint32_t pair = 0; pair < 2; ++pair)
+        {
+            const int64_t row = 2 * static_cast<int64_t>(y) + pair;
+            uint16_t* to = rows.data() + pair * static_cast<size_t>(atlasWidth);
+            for (const Placement& place : placements)
+            {
+                const GlyphBitmap& bitmap = bitmaps[place.bitmap];
+                const int64_t r = row - place.y;
+                if (r < 0 || r >= bitmap.height || bitmap.samples == nullptr)
+                    continue;
+                std::memcpy(to + place.x, bitmap.samples + r * bitmap.width, static_cast<size_t>(bitmap.width) * sizeof(uint16_t));
+            }
+        }
+        const uint16_t* top = rows.data();
+        const uint16_t* bottom = top + atlasWidth;
+        uint16_t* out = half.samples.get() + static_cast<size_t>(y) * half.width;
+        for (uint32_t x = 0; x < half.width; ++x)
+        {
+            const uint32_t sum = static_cast<uint32_t>(top[2 * x]) + top[2 * x + 1] + bottom[2 * x] + bottom[2 * x + 1];
+            out[x] = static_cast<uint16_t>(sum >> 2);
+        }
+    }
+    return half;
+}
+
 bool WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height)
 {
-    ByteBlob blob;
-    blob.Reserve(ByteBlob::HeaderSize + 8 + image.count * static_cast<uint32_t>(sizeof(uint16_t)));
-    blob.WriteHeader();
-    blob.WriteU32(width);
-    blob.WriteU32(height);
-    for (uint32_t k = 0; k < image.count; ++k)
-        blob.WriteU16(image.items[k]);
-    blob.Compress();
+    if (static_cast<uint64_t>(width) * height > image.count)
+        return false;
+    return WriteAtlasFile(path, image.items, width, height);
+}
+
+bool WriteAtlasFile(const std::string& path, const uint16_t* samples, uint32_t width, uint32_t height)
+{
+    // The byte-blob file, deflated in one stream straight from the samples (stored little-endian,
+    // as the machine holds them): no copy of 16 MB of payload is made and filled value by value.
+    const uint64_t sampleBytes = static_cast<uint64_t>(width) * height * sizeof(uint16_t);
+    const uint64_t payloadBytes = 8 + sampleBytes;
+    std::string failure;
+    std::unique_ptr<uint8_t[]> file; // not zeroed: deflate writes what is kept
+    size_t fileSize = 0;
+    if (payloadBytes > UINT32_MAX)
+        failure = "the atlas is too large for a byte blob";
+    z_stream stream{};
+    if (failure.empty() && deflateInit(&stream, 6) != Z_OK)
+        failure = "the compressor did not start";
+    if (failure.empty())
+    {
+        const uint64_t bound = deflateBound(&stream, static_cast<uLong>(payloadBytes));
+        file.reset(new uint8_t[ByteBlob::HeaderSize + bound]);
+        const uint32_t header[4] = {ByteBlob::DeflatedMagic, static_cast<uint32_t>(payloadBytes), 0, 0};
+        std::memcpy(file.get(), header, sizeof(header));
+        const uint32_t dimensions[2] = {width, height};
+        stream.next_out = file.get() + ByteBlob::HeaderSize;
+        stream.avail_out = static_cast<uInt>(bound);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<uint32_t*>(dimensions));
+        stream.avail_in = sizeof(dimensions);
+        int code = deflate(&stream, Z_NO_FLUSH);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<uint16_t*>(samples));
+        stream.avail_in = static_cast<uInt>(sampleBytes);
+        if (code == Z_OK)
+            code = deflate(&stream, Z_FINISH);
+        if (code != Z_STREAM_END)
+            failure = "compression failed with code " + std::to_string(code);
+        fileSize = ByteBlob::HeaderSize + stream.total_out;
+        deflateEnd(&stream);
+    }
 
     const std::string partPath = path + ".part";
-    std::ofstream file(partPath, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(blob.data), blob.size);
-    file.close();
-    std::error_code renameError;
-    if (file)
-        std::filesystem::rename(partPath, path, renameError);
-    if (!file || renameError)
+    if (failure.empty())
     {
-        std::error_code ignored;
-        std::filesystem::remove(partPath, ignored);
-        ErrorLog << LogLocation(__FILE__, 131) << "Failed to write the font atlas \"" << path << "\".";
-        ErrorLog.EndMessage();
-        return false;
+        std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.get()), static_cast<std::streamsize>(fileSize));
+        out.close();
+        std::error_code renameError;
+        if (!out)
+            failure = "it could not be written";
+        else
+            std::filesystem::rename(partPath, path, renameError);
+        if (renameError)
+            failure = "it could not replace the old one: " + renameError.message();
     }
-    return true;
+    if (failure.empty())
+        return true;
+    std::error_code ignored;
+    std::filesystem::remove(partPath, ignored);
+    ErrorLog << LogLocation(__FILE__, 131) << "Failed to write the font atlas \"" << path << "\": " << failure << ".";
+    ErrorLog.EndMessage();
+    return false;
 }
 } // namespace FontAtlas

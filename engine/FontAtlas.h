@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,8 +48,25 @@ Glyph MakeGlyph(const GlyphBitmap& bitmap, int32_t x, int32_t y, uint32_t atlasW
 /// row or column is dropped.
 DynArray<uint16_t> Halve(const DynArray<uint16_t>& image, uint32_t width, uint32_t height);
 
+/// The halved atlas as the cache holds it: `width` x `height` samples, row-major.
+struct HalfAtlas
+{
+    std::unique_ptr<uint16_t[]> samples;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+/// The halved atlas of `bitmaps` placed at `placements` in a full-size atlas of `atlasWidth` x
+/// `atlasHeight`: the same samples as `CopyInto` of every placed bitmap followed by `Halve`, but
+/// composed two full rows at a time, so that the full-size image is never held. Every sample
+/// is written, none is zeroed first.
+HalfAtlas ComposeHalf(const std::vector<GlyphBitmap>& bitmaps, const std::vector<Placement>& placements, uint32_t atlasWidth,
+                      uint32_t atlasHeight);
+
 /// Writes the atlas cache file: a deflated byte blob of u32 width, u32 height and the samples row
 /// by row as little-endian u16. The file is written whole or not at all (written beside it, then
 /// renamed over it). A failure is logged. @return false when the file could not be written.
 bool WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height);
+/// `WriteAtlasFile` of `width` x `height` samples at `samples`.
+bool WriteAtlasFile(const std::string& path, const uint16_t* samples, uint32_t width, uint32_t height);
 } // namespace FontAtlas

@@ -123,3 +123,25 @@ TEST(FontAtlas, AtlasFileIsADeflatedBlobThatTheTextureLoaderAccepts)
     for (uint32_t k = 0; k < image.count; ++k)
         ASSERT_EQ(blob.data[blob.readCursor + 2 * k] | (blob.data[blob.readCursor + 2 * k + 1] << 8), image[k]) << k;
 }
+
+// Composing the halved atlas two rows at a time gives exactly the halved full-size image, also
+// where glyphs sit at odd texels, share a 2 x 2 block with a neighbour, or leave rows empty.
+TEST(FontAtlas, HalfComposedRowByRowEqualsTheHalvedFullImage)
+{
+    std::vector<GlyphBitmap> bitmaps = Boxes({{5, 3}, {4, 7}, {9, 5}, {3, 3}});
+    for (size_t b = 0; b < bitmaps.size(); ++b)
+        for (uint64_t k = 0; k < bitmaps[b].SampleCount(); ++k)
+            bitmaps[b].samples[k] = static_cast<uint16_t>(65535 - 977 * k - 13 * b);
+    const std::vector<FontAtlas::Placement> placements = {{0, 0, 0}, {1, 5, 0}, {2, 9, 0}, {3, 1, 7}};
+    DynArray<uint16_t> full = FontAtlas::MakeImage(19, 13);
+    for (const FontAtlas::Placement& place : placements)
+        FontAtlas::CopyInto(full, 19, bitmaps[place.bitmap], place.x, place.y);
+    const DynArray<uint16_t> expected = FontAtlas::Halve(full, 19, 13);
+
+    const FontAtlas::HalfAtlas half = FontAtlas::ComposeHalf(bitmaps, placements, 19, 13);
+    ASSERT_EQ(half.width, 9u);
+    ASSERT_EQ(half.height, 6u);
+    ASSERT_EQ(expected.count, 54u);
+    for (uint32_t k = 0; k < expected.count; ++k)
+        EXPECT_EQ(half.samples[k], expected[k]) << k;
+}
