@@ -3,15 +3,20 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <iostream>
 #include <string_view>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <glad/gl.h>
+#include <zlib.h>
 
+#include "ByteBlob.h"
 #include "DistanceField.h"
 #include "FontAtlas.h"
 #include "GlyphBitmap.h"
@@ -95,6 +100,60 @@ bool ParseFloat(std::string_view field, float& value)
     return true;
 }
 
+// The cached atlas read ahead by `Font::PrefetchCachedAtlas`: its name and the samples, or nothing
+// when it could not be read.
+struct PrefetchedAtlas
+{
+    std::unique_ptr<uint8_t[]> payload; ///< u32 width, u32 height, the samples
+    const uint16_t* samples = nullptr;  ///< into the payload
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+std::string prefetchedName;
+std::future<PrefetchedAtlas> prefetched;
+
+// Reads "Fonts/" + atlasName as `Texture::ReadAtlas` would, without logging (it runs beside the
+// main thread): the byte-blob header, the deflated payload inflated straight into the samples.
+PrefetchedAtlas ReadAtlasQuietly(const std::string& atlasName)
+{
+    PrefetchedAtlas result;
+    std::ifstream file("Fonts/" + atlasName, std::ios::binary);
+    if (!file)
+        return result;
+    file.seekg(0, std::ios::end);
+    const std::streamoff length = file.tellg();
+    file.seekg(0, std::ios::beg);
+    if (length < static_cast<std::streamoff>(ByteBlob::HeaderSize) || length > static_cast<std::streamoff>(UINT32_MAX))
+        return result;
+    std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(length)]);
+    if (!file.read(reinterpret_cast<char*>(bytes.get()), length))
+        return result;
+    uint32_t header[2];
+    std::memcpy(header, bytes.get(), sizeof(header));
+    const uint32_t payloadCount = header[1];
+    if (header[0] != ByteBlob::DeflatedMagic || payloadCount < 8)
+        return result;
+    const uint64_t deflatedLength = static_cast<uint64_t>(length) - ByteBlob::HeaderSize;
+    if (payloadCount > deflatedLength * 1032 + 64)
+        return result; // more than deflate can give from this payload: corrupt
+    std::unique_ptr<uint8_t[]> payload(new uint8_t[payloadCount]);
+    uLongf inflated = payloadCount;
+    if (uncompress(payload.get(), &inflated, bytes.get() + ByteBlob::HeaderSize, static_cast<uLong>(deflatedLength)) != Z_OK ||
+        inflated != payloadCount)
+        return result;
+    uint32_t dimensions[2];
+    std::memcpy(dimensions, payload.get(), sizeof(dimensions));
+    const uint64_t sampleCount = static_cast<uint64_t>(dimensions[0]) * dimensions[1];
+    if (dimensions[0] == 0 || dimensions[1] == 0 || dimensions[0] > Texture::MaxAtlasSide || dimensions[1] > Texture::MaxAtlasSide ||
+        sampleCount * sizeof(uint16_t) > payloadCount - 8)
+        return result;
+    result.samples = reinterpret_cast<const uint16_t*>(payload.get() + 8); // new[] is aligned for far more
+    result.payload = std::move(payload);
+    result.width = dimensions[0];
+    result.height = dimensions[1];
+    return result;
+}
+
 bool SettingsAreUsable(const Font::BuildSettings& settings)
 {
     // The halved atlas has to be a texture the loader accepts, and a padded master rendering has
@@ -153,6 +212,10 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
         }
         glyphs = requested;
     }
+
+    // An atlas read ahead belongs to the cache that is about to be replaced.
+    if (prefetched.valid() && prefetchedName == name)
+        prefetched.get();
 
     const BuildSettings settings{atlasWidth, atlasHeight, pixelHeight, padding, spread, finalValue};
     // The font always ends with what a later start reads from the cache.
@@ -428,6 +491,14 @@ const Glyph& Font::GetGlyph(uint16_t code) const
     return found == glyphs.end() ? defaultGlyph : found->second;
 }
 
+void Font::PrefetchCachedAtlas(const std::string& name)
+{
+    if (prefetched.valid())
+        return;
+    prefetchedName = name;
+    prefetched = std::async(std::launch::async, ReadAtlasQuietly, AtlasName(name));
+}
+
 bool Font::LoadAtlas(const std::string& name)
 {
     ReleaseAtlas();
@@ -439,6 +510,18 @@ bool Font::LoadAtlas(const std::string& name)
         texture->CreateFromTexels(builtAtlas.width, builtAtlas.height, ComponentUnsigned16, 1, builtAtlas.samples.get());
         atlas = texture;
         return true;
+    }
+    if (prefetched.valid() && prefetchedName == name)
+    {
+        const PrefetchedAtlas ahead = prefetched.get();
+        if (ahead.samples != nullptr)
+        {
+            InfoLog << "Texture: " << AtlasName(name) << " read ahead of the window";
+            InfoLog.EndMessage();
+            texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples);
+            atlas = texture;
+            return true;
+        }
     }
     texture->Load(AtlasName(name));
     if (!texture->loaded)

@@ -1,10 +1,28 @@
 #include "Texture.h"
 
+#include <algorithm>
+
 #include <glad/gl.h>
 #include <stb_image.h>
 
 #include "ByteBlob.h"
 #include "LogChannel.h"
+
+namespace
+{
+// Storage for the whole mipmap chain at once, then level 0 filled: defined level by level, the
+// driver would allocate level 0 alone and move it into a new allocation when the mipmaps are
+// generated, which for the 16 MB font atlas costs more than the upload itself.
+void DefineWithMipmapStorage(uint32_t internalFormat, uint32_t width, uint32_t height, uint32_t pixelFormat, uint32_t type,
+                             const void* texels)
+{
+    GLsizei levels = 1;
+    for (uint32_t side = std::max(width, height); side > 1; side /= 2)
+        ++levels;
+    glTexStorage2D(GL_TEXTURE_2D, levels, internalFormat, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), pixelFormat, type, texels);
+}
+} // namespace
 
 bool Texture::ReadAtlas(const std::string& name, ByteBlob& blob, uint32_t& atlasWidth, uint32_t& atlasHeight)
 {
@@ -62,8 +80,7 @@ Texture& Texture::Load(std::string name)
             return *this;
         }
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_R16, static_cast<GLsizei>(atlasWidth), static_cast<GLsizei>(atlasHeight), 0, GL_RED,
-                     GL_UNSIGNED_SHORT, blob.data + blob.readCursor);
+        DefineWithMipmapStorage(GL_R16, atlasWidth, atlasHeight, GL_RED, GL_UNSIGNED_SHORT, blob.data + blob.readCursor);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         loaded = true;
     }
@@ -111,8 +128,11 @@ Texture& Texture::CreateFromTexels(uint32_t texelsWide, uint32_t texelsHigh, Com
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), static_cast<GLsizei>(texelsWide),
-                 static_cast<GLsizei>(texelsHigh), 0, pixelFormat, glType, texels);
+    if (internalFormat == pixelFormat)
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), static_cast<GLsizei>(texelsWide),
+                     static_cast<GLsizei>(texelsHigh), 0, pixelFormat, glType, texels);
+    else // a sized format
+        DefineWithMipmapStorage(internalFormat, texelsWide, texelsHigh, pixelFormat, glType, texels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glGenerateMipmap(GL_TEXTURE_2D);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);

@@ -4,6 +4,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include "Font.h"
 #include "FramePacer.h"
 #include "InputNames.h"
 #include "LedrowGame.h"
@@ -13,6 +14,9 @@ int main(int, char**)
 {
     // First, so that the list of bindable names is there even when start-up fails later on.
     WriteControlInfo();
+
+    // Reading the font cache overlaps opening the window, which takes as long.
+    Font::PrefetchCachedAtlas(Font::GameFontName);
 
     int exitCode = 0;
     try

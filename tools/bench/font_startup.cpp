@@ -1,11 +1,14 @@
-// Times the game font from process start to ready (atlas texture uploaded), for a first start
-// without a cache and for a cached start, each in a fresh process of its own in a scratch run
-// folder that holds only the font file.
+// Times start-up, for a first start without a font cache and for a cached start, each in fresh
+// processes of their own in a scratch run folder (a copy of the run-time tree and the font):
+//   window and context   process start to a window with its OpenGL context and functions, and
+//                        nothing else: the floor that every start pays;
+//   font ready           process start to the game font's atlas uploaded, in a process that
+//                        makes a hidden window for the context first (the font load alone is
+//                        printed beside it);
+//   first composed frame process start to the first frame of the real game object drawn through
+//                        its post effect and finished.
 //
-//   xvfb-run -a ledrow_bench_font_startup [font.ttf]
-//
-// The child processes make a hidden window for the GL context, as the game has one by then; the
-// window's creation is counted in "process start to font ready" and not in "font load".
+//   xvfb-run -a -s "-screen 0 1920x1280x24" ledrow_bench_font_startup [font.ttf]
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -23,6 +26,7 @@
 #include <GLFW/glfw3.h>
 
 #include "Font.h"
+#include "LedrowGame.h"
 #include "LogChannel.h"
 
 extern char** environ;
@@ -47,9 +51,42 @@ bool LogMentions(const LogChannel& channel, const char* text)
     return false;
 }
 
-// One start: the steady clock is shared by all processes of the machine, so the parent's
-// timestamp from just before the spawn marks this process's start.
-int RunChild(int64_t spawnedAt)
+// The steady clock is shared by all processes of the machine, so the parent's timestamp from
+// just before the spawn marks a child's start.
+int RunWindowChild(int64_t spawnedAt)
+{
+    if (!glfwInit())
+        return 1;
+    GLFWwindow* window = glfwCreateWindow(1920, 1280, "Quorvane Ledrow", nullptr, nullptr);
+    if (window == nullptr)
+        return 1;
+    glfwMakeContextCurrent(window);
+    if (gladLoadGL(glfwGetProcAddress) == 0)
+        return 1;
+    glFinish();
+    const int64_t ready = SteadyNanoseconds();
+    std::ofstream(FiguresFile) << (ready - spawnedAt) / 1e6 << '\n';
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    return 0;
+}
+
+int RunGameChild(int64_t spawnedAt)
+{
+    Font::PrefetchCachedAtlas(Font::GameFontName); // as main does
+    auto game = std::make_unique<LedrowGame>();
+    if (!game->IsReady() || game->currentEffect == nullptr)
+        return 1;
+    game->UpdateMenus();
+    game->Render();
+    glFinish();
+    const int64_t composed = SteadyNanoseconds();
+    std::ofstream(FiguresFile) << (composed - spawnedAt) / 1e6 << ' ' << (LogMentions(InfoLog, "First time set up") ? "rebuilt" : "from-cache")
+                               << '\n';
+    return 0;
+}
+
+int RunFontChild(int64_t spawnedAt)
 {
     if (!glfwInit())
     {
@@ -80,11 +117,12 @@ int RunChild(int64_t spawnedAt)
     return result;
 }
 
-bool RunStart(const char* label)
+// Runs this program again as the child `kind`; false when it failed.
+bool Spawn(const char* kind)
 {
     fs::remove(FiguresFile);
     std::string self = fs::read_symlink("/proc/self/exe").string();
-    std::string childFlag = "--child";
+    std::string childFlag = kind;
     std::string stamp = std::to_string(SteadyNanoseconds());
     char* arguments[] = {self.data(), childFlag.data(), stamp.data(), nullptr};
     posix_spawn_file_actions_t actions;
@@ -97,9 +135,28 @@ bool RunStart(const char* label)
     int status = 0;
     if (spawnError != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
     {
-        std::fprintf(stderr, "%s: the child process failed\n", label);
+        std::fprintf(stderr, "%s: the child process failed\n", kind);
         return false;
     }
+    return true;
+}
+
+void RemoveFontCache()
+{
+    fs::remove(fs::path("Fonts") / (std::string(Font::GameFontName) + ".fontMeta"));
+    fs::remove(fs::path("Fonts") / (std::string(Font::GameFontName) + "_distance.dat"));
+}
+
+bool RunStart(const char* label, bool firstStart)
+{
+    double window = 0;
+    if (!Spawn("--window") || !(std::ifstream(FiguresFile) >> window))
+        return false;
+
+    if (firstStart)
+        RemoveFontCache();
+    if (!Spawn("--font"))
+        return false;
     double total = 0;
     double load = 0;
     std::string built;
@@ -108,19 +165,37 @@ bool RunStart(const char* label)
     std::ifstream figures(FiguresFile);
     if (!(figures >> total >> load >> built >> atlas >> glyphCount))
         return false;
-    std::printf("%-24s process start to font ready %8.1f ms   font load %8.1f ms   %s, %s, %zu glyphs\n", label, total, load,
-                built.c_str(), atlas.c_str(), glyphCount);
+
+    if (firstStart)
+        RemoveFontCache();
+    double composed = 0;
+    std::string gameBuilt;
+    if (!Spawn("--game") || !(std::ifstream(FiguresFile) >> composed >> gameBuilt))
+        return false;
+
+    std::printf("%s\n", label);
+    std::printf("  window and context     %8.1f ms\n", window);
+    std::printf("  font ready             %8.1f ms  (%.2f x the window; font load %.1f ms; %s, %s, %zu glyphs)\n", total, total / window,
+                load, built.c_str(), atlas.c_str(), glyphCount);
+    std::printf("  first composed frame   %8.1f ms  (%.2f x the window; %s)\n", composed, composed / window, gameBuilt.c_str());
     return true;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
-        return RunChild(std::stoll(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--window") == 0)
+        return RunWindowChild(std::stoll(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--font") == 0)
+        return RunFontChild(std::stoll(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "--game") == 0)
+        return RunGameChild(std::stoll(argv[2]));
 
     const fs::path fontFile = argc > 1 ? fs::path(argv[1]) : fs::path(LEDROW_FONT_CACHE) / "Atkinson-Hyperlegible-Bold-102.ttf";
     const fs::path scratch = fs::temp_directory_path() / ("ledrow-bench-startup-" + std::to_string(::getpid()));
+    fs::create_directories(scratch);
+    // The run-time tree, as the game starts in it.
+    fs::copy(LEDROW_DATA_DIR, scratch, fs::copy_options::recursive);
     fs::create_directories(scratch / "Fonts");
     std::error_code copyError;
     fs::copy_file(fontFile, scratch / "Fonts" / (std::string(Font::GameFontName) + ".ttf"), copyError);
@@ -129,8 +204,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot read the font %s: %s\n", fontFile.c_str(), copyError.message().c_str());
         return 1;
     }
+    fs::copy_file(fontFile, scratch / "Fonts" / (std::string(Font::GameFontName) + ".otf"), copyError);
     fs::current_path(scratch);
-    const bool ok = RunStart("first start (no cache):") && RunStart("cached start:");
+    const bool ok = RunStart("first start (no font cache):", true) && RunStart("cached start:", false);
     fs::current_path(fs::temp_directory_path());
     fs::remove_all(scratch);
     return ok ? 0 : 1;

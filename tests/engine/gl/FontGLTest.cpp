@@ -297,3 +297,40 @@ TEST_F(FontGL, CacheRemembersAbsentCodesAndIsWrittenWhole)
     EXPECT_FALSE(fs::exists("Fonts/Small.fontMeta"));
     EXPECT_FALSE(fs::exists("Fonts/Small_distance.dat.part"));
 }
+
+// The atlas read ahead of the window is the cached one, texel for texel; and a cache about to be
+// built again is never taken from the read-ahead.
+TEST_F(FontGL, AtlasReadAheadIsTheCachedOneUnlessTheCacheIsBuiltAgain)
+{
+    InstallDejaVu("Small");
+    Font first;
+    first.RequestCodes('A', 'Z');
+    LoadSmall(first, "Small");
+    GLint width = 0, height = 0, format = 0;
+    const std::vector<uint16_t> cachedTexels = AtlasTexels(first, width, height, format);
+
+    {
+        const LogWatch info(InfoLog);
+        Font::PrefetchCachedAtlas("Small");
+        Font ahead;
+        ahead.RequestCodes('A', 'Z');
+        LoadSmall(ahead, "Small");
+        EXPECT_TRUE(info.Saw("Texture: Small_distance.dat read ahead of the window"));
+        ASSERT_TRUE(ahead.HasAtlas());
+        GLint aheadWidth = 0, aheadHeight = 0, aheadFormat = 0;
+        EXPECT_TRUE(AtlasTexels(ahead, aheadWidth, aheadHeight, aheadFormat) == cachedTexels);
+        EXPECT_EQ(aheadFormat, GL_R16);
+    }
+    {
+        const LogWatch info(InfoLog);
+        Font::PrefetchCachedAtlas("Small");
+        Font more;
+        more.RequestCodes('A', 'z'); // more than the cache holds: built again
+        LoadSmall(more, "Small");
+        EXPECT_TRUE(info.Saw("First time set up"));
+        EXPECT_FALSE(info.Saw("read ahead"));
+        ASSERT_TRUE(more.HasAtlas());
+        EXPECT_EQ(more.glyphs.size(), 58u);
+        EXPECT_FALSE(AtlasTexels(more, width, height, format) == cachedTexels);
+    }
+}
