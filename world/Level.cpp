@@ -300,7 +300,16 @@ bool Level::Update(float dt, const PlayInput& input)
     }
 
     if (input.respawn && local != nullptr && local->body != nullptr)
+    {
+        if (!respawnHeld)
+        {
+            InfoLog << "The local player respawned at (" << local->respawnPosition.x << ", " << local->respawnPosition.y
+                    << ").";
+            InfoLog.EndMessage();
+        }
         Respawn(*local);
+    }
+    respawnHeld = input.respawn;
 
     if (camera != nullptr && local != nullptr && local->body != nullptr)
     {

@@ -164,6 +164,9 @@ private:
     /// Puts the local player back at its checkpoint at rest, its trails and the camera with it,
     /// and brings every trinket back.
     void Respawn(Player& player);
+    /// R was held in the previous frame, so a respawn held down is told once.
+    bool respawnHeld = false;
+
     /// Logs why the level could not be read, once, and empties it. Always false.
     bool Refuse(const std::string& reason);
 };
