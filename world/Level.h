@@ -154,8 +154,9 @@ public:
     /// the gates and, when `drawSignposts`, the signpost markers. Only what can show in the view
     /// is drawn, apart from the players.
     void Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts);
-    /// Ends a game in progress: players, physics world and listener go, trinkets come back. The
-    /// level is left as it was loaded and can be drawn, edited or started again.
+    /// Ends a game in progress: players, physics world and listener go, trinkets come back, and
+    /// `InfoLog` is told how far the local player travelled. The level is left as it was loaded
+    /// and can be drawn, edited or started again.
     void EndGame();
 
 private:
