@@ -88,8 +88,23 @@ public:
     /// read, which slows the frame down. A pass that did not run takes 0.
     std::array<double, RenderPassCount> renderPassMilliseconds{};
     bool measureRenderPasses = false;
+    /// The folder of the level files that the level select lists and plays.
+    static constexpr const char* LevelFolder = "Data/Levels/";
+
+    /// Plays the level file `levelName` (a file name in `LevelFolder`) with `playerCount`
+    /// players, this machine steering player `localIndex`: any level in play is destroyed, the
+    /// new one is loaded and started, the camera goes to the local player and the play screen
+    /// follows. A file that cannot be read gives an empty level, played all the same. A name that
+    /// is not a plain file name, or a start that the level refuses (a count or index out of
+    /// range), is logged and leaves no level and the screen as it was: false.
+    bool StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex);
+    /// Destroys the level in play and returns to the level select, the camera back at (0, 0)
+    /// with a view height of 10.
+    void LeaveLevel();
 
     uint32_t screenState = MainScreen;
+    /// The level in play, owned; null on every screen but the play screen.
+    std::unique_ptr<Level> level;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
     Font font;
@@ -102,9 +117,6 @@ public:
     Mesh textMesh;
     Mesh shapesMesh;
     Shader shapeShader; ///< the world-shape fills
-
-    /// The level in play on the play screen, owned; null when no level is played.
-    std::unique_ptr<Level> level;
 
     /// Every loaded post effect by name, owned.
     std::map<std::string, std::unique_ptr<PostEffect>> effects;
@@ -123,6 +135,8 @@ private:
     void UpdateMainScreen();
     void UpdateOptionsScreen();
     void UpdateCreditsScreen();
+    void UpdateLevelSelectScreen();
+    void UpdatePlayScreen();
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
 
@@ -149,4 +163,9 @@ private:
 
     bool networkLibraryStarted = false;
     int64_t passStartNanoseconds = 0;
+    /// The level files listed on the level select, read once each time the screen is entered
+    /// rather than every frame: a folder that cannot be read is then logged once, not sixty
+    /// times a second.
+    DynArray<std::string> levelNames;
+    bool levelNamesListed = false;
 };

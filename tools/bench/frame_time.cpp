@@ -137,13 +137,12 @@ int main(int argc, char** argv)
             }
             else
             {
-                game->level = std::make_unique<Level>(&game->camera);
-                game->level->LoadFromFile(levelPath);
-                game->level->Start(1, 0);
-                game->camera.centreX = game->level->start.position.x;
-                game->camera.centreY = game->level->start.position.y;
-                game->camera.viewHeight = 10.0f;
-                game->screenState = LedrowGame::Playing;
+                game->screenState = LedrowGame::LevelSelect;
+                if (!game->StartLevel(fs::path(levelPath).filename().string(), 1, 0))
+                {
+                    std::fprintf(stderr, "the level %s did not start\n", levelPath.c_str());
+                    return 1;
+                }
                 const std::string title = "level in play: " + levelPath + " (" + std::to_string(game->level->worldShapes.count) + " shapes)";
                 Measure(*game, title.c_str(), frames);
             }
