@@ -3,7 +3,7 @@
 // screen, then the largest level shipped in "Data/Levels/" in play. Runs the real game object in a
 // scratch run folder (a copy of the run-time tree and the font).
 //
-//   xvfb-run -a -s "-screen 0 1920x1280x24" ledrow_bench_frame_time [frames]
+//   xvfb-run -a -s "-screen 0 1920x1280x24" ledrow_bench_frame_time [frames] [width height]
 //
 // Each pass is finished (glFinish) before the clock is read, so the passes add up to a little
 // more than the frame as the game draws it; the whole frame is also timed without that.
@@ -103,6 +103,8 @@ std::string LargestLevel()
 int main(int argc, char** argv)
 {
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    const int width = argc > 3 ? std::atoi(argv[2]) : 1280;
+    const int height = argc > 3 ? std::atoi(argv[3]) : 720;
     const fs::path scratch = fs::temp_directory_path() / ("ledrow-bench-frames-" + std::to_string(::getpid()));
     fs::create_directories(scratch / "Fonts");
     fs::copy(LEDROW_DATA_DIR, scratch, fs::copy_options::recursive);
@@ -126,6 +128,11 @@ int main(int argc, char** argv)
         {
             game->config.fullscreen = false;
             game->ApplyDisplayOptions(); // a 1280 by 720 window
+            if (width != 1280 || height != 720)
+            {
+                glfwSetWindowSize(game->window, width, height);
+                glfwPollEvents();
+            }
             glfwSwapInterval(0);         // timed as fast as it draws, not paced by a refresh
             std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
             Measure(*game, "main screen", frames);
@@ -141,10 +148,14 @@ int main(int argc, char** argv)
                 if (!game->StartLevel(fs::path(levelPath).filename().string(), 1, 0))
                 {
                     std::fprintf(stderr, "the level %s did not start\n", levelPath.c_str());
-                    return 1;
+                    result = 1;
                 }
-                const std::string title = "level in play: " + levelPath + " (" + std::to_string(game->level->worldShapes.count) + " shapes)";
-                Measure(*game, title.c_str(), frames);
+                else
+                {
+                    const std::string title =
+                        "level in play: " + levelPath + " (" + std::to_string(game->level->worldShapes.count) + " shapes)";
+                    Measure(*game, title.c_str(), frames);
+                }
             }
         }
     }
