@@ -6,13 +6,17 @@ the title lines of the main screen. Each screenshot is kept in ARTEFACT_FOLDER.
 usage: screenshots_test.py SCENARIO GAME_BINARY ARTEFACT_FOLDER
 scenarios:
   main-screen   the main screen: both title lines in distance-field text, nothing elsewhere
+  level         the shipped level "03-magnets.lrl" in play: the ground's fill and outline, the
+                magnet field under the attracting ceiling and a signpost's text
 """
 import os
 import shutil
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from game_screens_test import Failure, Game, expect, read, region_pixels  # noqa: E402
+from game_screens_test import (BUTTON_X, MAIN_SCREEN, Failure, Game, expect, read, region_pixels, row_centre, run,  # noqa: E402
+                               wait_for)
 
 # The window opens at 1920 by 1280; the camera starts at (0, 0) with a view 10 world units high.
 WINDOW = (1920, 1280)
@@ -21,13 +25,15 @@ PIXELS_PER_UNIT = WINDOW[1] / VIEW_HEIGHT
 RESTING_POINT = (1900, 1260)
 
 
-def world_box(min_x, max_x, min_y, max_y):
-    """The game-window pixels (left, top, width, height) of a box in world units."""
-    half_width = VIEW_HEIGHT * WINDOW[0] / WINDOW[1] / 2.0
-    left = int((min_x + half_width) * PIXELS_PER_UNIT)
-    right = int((max_x + half_width) * PIXELS_PER_UNIT)
-    top = int((VIEW_HEIGHT / 2.0 - max_y) * PIXELS_PER_UNIT)
-    bottom = int((VIEW_HEIGHT / 2.0 - min_y) * PIXELS_PER_UNIT)
+def world_box(min_x, max_x, min_y, max_y, window=WINDOW, centre=(0.0, 0.0), view_height=VIEW_HEIGHT):
+    """The game-window pixels (left, top, width, height) of a box in world units, seen by a
+    camera at `centre` with a view `view_height` units high in a window of size `window`."""
+    per_unit = window[1] / view_height
+    half_width = view_height * window[0] / window[1] / 2.0
+    left = int((min_x - centre[0] + half_width) * per_unit)
+    right = int((max_x - centre[0] + half_width) * per_unit)
+    top = int((centre[1] + view_height / 2.0 - max_y) * per_unit)
+    bottom = int((centre[1] + view_height / 2.0 - min_y) * per_unit)
     return left, top, right - left, bottom - top
 
 
@@ -75,9 +81,68 @@ def scenario_main_screen(binary, artefacts):
     expect(read("Error_log.txt") == "", "errors were logged: %r" % read("Error_log.txt"))
 
 
+# "03-magnets.lrl" starts the figure at (0, 2.5) on a plateau whose top edge runs along y = 2 from
+# x = -4 to 2, inside the ground; the ceiling from (7, 2) to (19, 2) attracts on its underside. While
+# R is held the figure respawns every frame and the camera stays on the start with a view 8 units
+# high. A window 1920 by 800 sees 19.2 units across, from x = -9.6 to 9.6: the ceiling's first
+# units and the field under them included.
+LEVEL = "03-magnets.lrl"
+LEVEL_WINDOW = (1920, 800)
+LEVEL_CAMERA = {"window": LEVEL_WINDOW, "centre": (0.0, 2.5), "view_height": 8.0}
+
+
+def fill_coloured(r, g, b):
+    return 20 <= r <= 60 and 25 <= g <= 65 and 40 <= b <= 85  # the Passthrough effect's inside
+
+
+def background(r, g, b):
+    return r < 15 and g < 15 and b < 20
+
+
+def scenario_level(binary, artefacts):
+    levels = sorted(name for name in os.listdir("Data/Levels") if name.endswith(".lrl"))
+    expect(LEVEL in levels, "the run-time tree does not ship %s" % LEVEL)
+    game = Game(binary)
+    try:
+        game.wait_until_shown()
+        game.click(BUTTON_X, row_centre(MAIN_SCREEN["Play"]))
+        game.click(BUTTON_X, row_centre(levels.index(LEVEL)))
+        wait_for(lambda: "Starting game with 1 player(s). You are player 0" in read("Info_log.txt"), "the level to start")
+        run("xdotool", "windowsize", game.window, str(LEVEL_WINDOW[0]), str(LEVEL_WINDOW[1]))
+        wait_for(lambda: game.geometry()[2:] == LEVEL_WINDOW, "the window to take its new size", 5.0)
+        game.move_to(LEVEL_WINDOW[0] - 10, LEVEL_WINDOW[1] - 10)
+        run("xdotool", "keydown", "r")
+        try:
+            wait_for(lambda: "The local player respawned at (" in read("Info_log.txt"), "the respawn")
+            time.sleep(1.0)  # frames at the new size, the camera settled on the start
+            origin = game.geometry()[:2]
+            shot = game.screenshot("level.png")
+        finally:
+            run("xdotool", "keyup", "r")
+        keep(shot, artefacts, "level.png")
+
+        def box(*corners):
+            return world_box(*corners, **LEVEL_CAMERA)
+        ground = share(shot, origin, box(-3.0, 1.0, -1.0, 1.5), fill_coloured)
+        sky = share(shot, origin, box(-3.5, 1.5, 3.5, 5.0), background)
+        outline = share(shot, origin, box(-3.5, -0.5, 1.9, 2.1), lambda r, g, b: max(r, g, b) > 120)
+        field = share(shot, origin, box(7.2, 9.4, 0.6, 1.8), lambda r, g, b: b > r + 40 and b > 70)
+        no_field = share(shot, origin, box(-3.0, 1.0, -1.0, 1.5), lambda r, g, b: b > r + 40 and b > 70)
+        text = share(shot, origin, box(-3.0, 3.0, 6.0, 6.3), text_coloured)
+        expect(ground > 0.9, "the ground is not filled (%.3f of it)" % ground)
+        expect(sky > 0.9, "the air above the plateau is not empty (%.3f of it)" % sky)
+        expect(outline > 0.04, "the ground's top edge is not drawn (%.3f of its band)" % outline)
+        expect(field > 0.3, "no magnet field under the attracting ceiling (%.3f of its box)" % field)
+        expect(no_field == 0.0, "a magnet field where there is none (%.3f)" % no_field)
+        expect(text > 0.05, "the signpost's text is missing (%.3f of its box)" % text)
+    finally:
+        game.stop()
+    expect(read("Error_log.txt") == "", "errors were logged: %r" % read("Error_log.txt"))
+
+
 def main():
     scenario, binary, artefacts = sys.argv[1:4]
-    scenarios = {"main-screen": scenario_main_screen}
+    scenarios = {"main-screen": scenario_main_screen, "level": scenario_level}
     try:
         scenarios[scenario](os.path.abspath(binary), os.path.abspath(artefacts))
     except Failure as failure:
