@@ -379,6 +379,8 @@ void LedrowGame::LoadEffects()
             continue; // logged by the effect; an effect that cannot draw is never selected
         effects[effectName] = std::move(effect);
     }
+    InfoLog << "Loaded " << effects.size() << " post effect(s) from Effects/.";
+    InfoLog.EndMessage();
 }
 
 void LedrowGame::ClearEffects()

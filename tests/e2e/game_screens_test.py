@@ -90,7 +90,8 @@ class Game:
                                    capture_output=True, text=True).stdout.split()
             return found[0] if found else None
         self.window = wait_for(find_window, "the game window")
-        wait_for(lambda: "ENet initialised successfully!" in read("Info_log.txt"), "the end of start-up")
+        # The post effects are loaded last; on a busy machine building them takes a while.
+        wait_for(lambda: "post effect(s) from Effects/." in read("Info_log.txt"), "the end of start-up", 60.0)
         time.sleep(1.0)  # a few frames, so that the windows have fitted their contents
 
     def geometry(self):
