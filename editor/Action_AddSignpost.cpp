@@ -1,0 +1,15 @@
+#include "Action_AddSignpost.h"
+
+#include "LevelEditor.h"
+
+void Action_AddSignpost::Apply(LevelEditor& editor)
+{
+    const glm::vec2 cornerA = position + glm::vec2(-1.5f, -1.0f);
+    const glm::vec2 cornerB = position + glm::vec2(1.5f, -2.0f);
+    editor.level->signposts.PushBack(Signpost(NewText, position, cornerA, cornerB));
+}
+
+void Action_AddSignpost::Undo(LevelEditor& editor)
+{
+    editor.RemoveLastObject(SelectableSignpost);
+}

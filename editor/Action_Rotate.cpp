@@ -1,0 +1,17 @@
+#include "Action_Rotate.h"
+
+#include "LevelEditor.h"
+
+void Action_Rotate::Apply(LevelEditor& editor)
+{
+    for (uint32_t index : targets)
+        if (Selectable* target = editor.SelectableAt(index))
+            target->Rotate(pivot, angle);
+}
+
+void Action_Rotate::Undo(LevelEditor& editor)
+{
+    for (uint32_t index : targets)
+        if (Selectable* target = editor.SelectableAt(index))
+            target->Rotate(pivot, -angle);
+}
