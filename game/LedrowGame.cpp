@@ -10,8 +10,10 @@
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 #include <imgui.h>
+#include <glm/gtc/type_ptr.hpp>
 #include <imgui_impl_opengl3.h>
 
+#include "LevelEditor.h"
 #include "LogChannel.h"
 
 namespace
@@ -93,7 +95,9 @@ LedrowGame::~LedrowGame()
     fontChannel.reset();
     worldShapesChannel.reset();
     magnetismChannel.reset();
-    // The level in play, if any, is destroyed here, which ends its game.
+    // The level in play, if any, is destroyed here, which ends its game. An editor still open
+    // when the window closes goes with the game.
+    editor.reset();
     if (networkLibraryStarted)
         enet_deinitialize();
 }
@@ -111,8 +115,10 @@ void LedrowGame::UpdateMenus()
         break;
     case LevelSelect:
     case Playing:
+        // The level select with its lobby, and play, run here.
+        break;
     case LevelEditorScreen:
-        // The level select with its lobby, play and the editor run here.
+        UpdateEditorScreen();
         break;
     case OptionsScreen:
         UpdateOptionsScreen();
@@ -129,15 +135,18 @@ void LedrowGame::Render()
 {
     if (!IsReady())
         return;
-    // The world's lines would be drawn into the colour channel here; until then the batch is still
-    // emptied every frame so that it cannot grow.
-    worldLines.Clear();
+    if (screenState == LevelEditorScreen && editor)
+        CollectEditorLines();
 
     // The channel passes and the post effect that composes them onto the screen come here. Until
-    // an effect covers the window, it is cleared so that no stale frame shows through.
+    // an effect covers the window, it is cleared so that no stale frame shows through, and the
+    // world's lines are drawn onto it directly.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, windowWidth, windowHeight);
     glClear(GL_COLOR_BUFFER_BIT);
+    DrawWorldLinesToWindow();
+    // Emptied every frame whatever was drawn, so that the batch cannot grow.
+    worldLines.Clear();
 
     ImGui::Render();
     ImDrawData* drawData = ImGui::GetDrawData();
@@ -154,7 +163,10 @@ void LedrowGame::UpdateMainScreen()
     if (ImGui::Button("Play"))
         screenState = LevelSelect;
     if (ImGui::Button("Level editor"))
-        screenState = LevelEditorScreen; // the new editor is created here, on the game's camera and window
+    {
+        screenState = LevelEditorScreen;
+        editor = std::make_unique<LevelEditor>(&camera, window);
+    }
     if (ImGui::Button("Options"))
         screenState = OptionsScreen;
     if (ImGui::Button("Credits"))
@@ -194,25 +206,67 @@ void LedrowGame::UpdateCreditsScreen()
     ImGui::End();
 }
 
-void LedrowGame::OnMouseDown(int32_t)
+void LedrowGame::UpdateEditorScreen()
 {
-    // Mouse presses reach the level editor here, on its screen only.
+    if (!editor)
+        return;
+    const bool open = editor->Update(mouseWorldPosition, mouseMovement, timeScale * frameStep);
+    if (open)
+        return;
+    editor.reset();
+    screenState = MainScreen;
+    camera.centreX = 0.0f;
+    camera.centreY = 0.0f;
+    camera.viewHeight = 10.0f;
 }
 
-void LedrowGame::OnMouseUp(int32_t)
+void LedrowGame::CollectEditorLines()
 {
-    // Mouse releases reach the level editor here, on its screen only.
+    // While the editor play-tests, its drawing is the level's as in play.
+    editor->Draw(worldLines);
 }
 
-void LedrowGame::OnScroll(bool)
+void LedrowGame::DrawWorldLinesToWindow()
 {
-    // The wheel zooms the editor's view here, on its screen and while it is not play-testing.
+    if (worldLines.positions.empty())
+        return;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBlendEquation(GL_FUNC_ADD);
+    glUseProgram(simpleShader.program);
+    const glm::mat4 projection = camera.GetViewProjection();
+    glUniformMatrix4fv(glGetUniformLocation(simpleShader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    worldLines.Render();
+    glUseProgram(0);
 }
 
-void LedrowGame::OnKey(int32_t, bool, bool, bool, bool)
+void LedrowGame::OnMouseDown(int32_t button)
 {
-    // Keys reach the level editor here, on its screen only; then, on every screen, pressing the
-    // grave accent reloads every post effect and selects "Passthrough".
+    if (screenState == LevelEditorScreen && editor && button >= 0)
+        editor->OnMouseDown(static_cast<uint32_t>(button));
+}
+
+void LedrowGame::OnMouseUp(int32_t button)
+{
+    if (screenState == LevelEditorScreen && editor && button >= 0)
+        editor->OnMouseUp(static_cast<uint32_t>(button));
+}
+
+void LedrowGame::OnScroll(bool up)
+{
+    if (screenState != LevelEditorScreen || !editor || editor->playTesting)
+        return;
+    // One step up and one down give the view back to within rounding: 0.8333333 is the f32
+    // nearest to 1 / 1.2.
+    camera.viewHeight /= up ? 1.2f : 0.8333333f;
+    camera.viewHeight = std::clamp(camera.viewHeight, SmallestEditorView, LargestEditorView);
+}
+
+void LedrowGame::OnKey(int32_t key, bool pressed, bool alt, bool control, bool shift)
+{
+    if (screenState == LevelEditorScreen && editor && key >= 0)
+        editor->OnKey(static_cast<uint32_t>(key), pressed, alt, control, shift);
+    // Then, on every screen, pressing the grave accent reloads every post effect and selects
+    // "Passthrough".
 }
 
 void LedrowGame::OnResize(int32_t width, int32_t height)

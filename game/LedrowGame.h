@@ -10,6 +10,8 @@
 #include "PhysicsStep.h"
 #include "Shader.h"
 
+class LevelEditor;
+
 /// The game: on top of the window, frame step and camera of `GameBase` it runs the screens and
 /// owns the off-screen channels, meshes and shaders of the render pass. `main` builds one and
 /// calls `UpdateMenus` then `Render` once per frame until the window closes or `quit` is set.
@@ -50,6 +52,8 @@ public:
     /// 1280 by 720 window at (100, 100), resizes the channels and saves the settings.
     void ApplyDisplayOptions();
 
+    /// The level editor, owned; it exists exactly while the editor screen is open.
+    std::unique_ptr<LevelEditor> editor;
     uint32_t screenState = MainScreen;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
@@ -67,6 +71,12 @@ public:
     int32_t windowWidth = 0;  ///< pixels, as last resized or applied
     int32_t windowHeight = 0; ///< pixels
 
+    /// The view heights between which the wheel zooms the editor's view, world units: a view
+    /// beyond them has no use within the level's coordinates and would lose the projection to
+    /// float rounding.
+    static constexpr float SmallestEditorView = 0.01f;
+    static constexpr float LargestEditorView = 4.0e6f;
+
     /// The menus' font file, added to the user-interface library at 32 pixels when it can be read.
     static constexpr const char* MenuFontPath = "Fonts/Atkinson-Hyperlegible-Bold-102.otf";
 
@@ -74,6 +84,13 @@ private:
     void UpdateMainScreen();
     void UpdateOptionsScreen();
     void UpdateCreditsScreen();
+    /// One frame of the editor screen; closes the editor when it reports that it was closed.
+    void UpdateEditorScreen();
+    /// The editor's lines for this frame, collected into the world's line batch.
+    void CollectEditorLines();
+    /// Draws the world's line batch straight into the window, for screens without a post effect
+    /// to compose the channels.
+    void DrawWorldLinesToWindow();
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
 
