@@ -13,3 +13,9 @@ void Action_AddSignpost::Undo(LevelEditor& editor)
 {
     editor.RemoveLastObject(SelectableSignpost);
 }
+
+void Action_AddSignpost::ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const
+{
+    const Level& level = *editor.level;
+    indices.PushBack(level.worldShapes.count + level.trinkets.count + level.waypoints.count + level.signposts.count);
+}

@@ -14,3 +14,9 @@ void Action_AddTrinket::Undo(LevelEditor& editor)
 {
     editor.RemoveLastObject(SelectableTrinket);
 }
+
+void Action_AddTrinket::ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const
+{
+    const Level& level = *editor.level;
+    indices.PushBack(level.worldShapes.count + level.trinkets.count);
+}

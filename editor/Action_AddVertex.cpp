@@ -29,3 +29,8 @@ void Action_AddVertex::Undo(LevelEditor& editor)
         shape->RemovePoint(static_cast<int32_t>(newIndex));
     inserted = false;
 }
+
+void Action_AddVertex::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    indices.PushBack(target);
+}

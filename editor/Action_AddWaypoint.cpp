@@ -25,3 +25,9 @@ void Action_AddWaypoint::Undo(LevelEditor& editor)
 {
     editor.RemoveLastObject(SelectableWaypoint);
 }
+
+void Action_AddWaypoint::ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const
+{
+    const Level& level = *editor.level;
+    indices.PushBack(level.worldShapes.count + level.trinkets.count + level.waypoints.count);
+}

@@ -16,3 +16,8 @@ void Action_AddWorldGeo::Undo(LevelEditor& editor)
 {
     editor.RemoveLastObject(SelectableWorldShape);
 }
+
+void Action_AddWorldGeo::ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const
+{
+    indices.PushBack(editor.level->worldShapes.count);
+}

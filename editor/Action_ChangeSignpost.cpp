@@ -26,3 +26,8 @@ void Action_ChangeSignpost::Undo(LevelEditor& editor)
     }
     signpost->text = oldText;
 }
+
+void Action_ChangeSignpost::ListChanged(const LevelEditor&, DynArray<uint32_t>&) const
+{
+    // A text has no limit in a level file.
+}

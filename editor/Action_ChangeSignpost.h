@@ -23,5 +23,6 @@ public:
     uint32_t GetType() const override { return ActionChangeSignpost; }
     void Apply(LevelEditor& editor) override;
     void Undo(LevelEditor& editor) override;
+    void ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const override;
     const char* Describe() const override { return "change signpost"; }
 };

@@ -54,3 +54,8 @@ void Action_ChangeSpline::Undo(LevelEditor& editor)
         point.surfaceType = static_cast<SurfaceType>(oldType);
     shape->Compile();
 }
+
+void Action_ChangeSpline::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    indices.PushBack(target);
+}

@@ -59,3 +59,8 @@ void Action_ChangeVertex::Undo(LevelEditor& editor)
     point.handleB = oldHandleB;
     shape->Compile();
 }
+
+void Action_ChangeVertex::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    indices.PushBack(target);
+}

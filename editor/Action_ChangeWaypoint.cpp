@@ -24,3 +24,8 @@ void Action_ChangeWaypoint::Move(LevelEditor& editor, glm::vec2 by)
     else if (which == 2)
         waypoint->respawnPoint += by;
 }
+
+void Action_ChangeWaypoint::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    indices.PushBack(target);
+}

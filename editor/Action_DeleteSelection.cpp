@@ -119,3 +119,8 @@ void Action_DeleteSelection::Undo(LevelEditor& editor)
         }
     }
 }
+
+void Action_DeleteSelection::ListChanged(const LevelEditor&, DynArray<uint32_t>&) const
+{
+    // Only removes.
+}

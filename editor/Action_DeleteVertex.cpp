@@ -57,3 +57,9 @@ void Action_DeleteVertex::Undo(LevelEditor& editor)
     shape->PointAt(pointIndex + 1).handleA = nextHandleA;
     shape->Compile();
 }
+
+void Action_DeleteVertex::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    // Removing a point stretches its neighbours' handles over the merged edge.
+    indices.PushBack(target);
+}

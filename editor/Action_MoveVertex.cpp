@@ -36,3 +36,8 @@ void Action_MoveVertex::Move(LevelEditor& editor, glm::vec2 by)
     }
     shape->Compile();
 }
+
+void Action_MoveVertex::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    indices.PushBack(target);
+}

@@ -27,6 +27,7 @@ public:
     uint32_t GetType() const override { return ActionMoveVertex; }
     void Apply(LevelEditor& editor) override;
     void Undo(LevelEditor& editor) override;
+    void ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const override;
     const char* Describe() const override { return "move point"; }
 
 private:

@@ -15,3 +15,9 @@ void Action_Rotate::Undo(LevelEditor& editor)
         if (Selectable* target = editor.SelectableAt(index))
             target->Rotate(pivot, -angle);
 }
+
+void Action_Rotate::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    for (uint32_t index : targets)
+        indices.PushBack(index);
+}

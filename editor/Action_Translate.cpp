@@ -17,3 +17,9 @@ void Action_Translate::Undo(LevelEditor& editor)
             target->Translate(-offset);
     editor.selectionCentre -= offset;
 }
+
+void Action_Translate::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
+{
+    for (uint32_t index : targets)
+        indices.PushBack(index);
+}

@@ -36,6 +36,7 @@ bool FileDialog::Display(const std::string& dialogKey, ImGuiWindowFlags flags, I
         return true;
 
     ImGui::SetNextWindowSizeConstraints(minSize, maxSize);
+    ImGui::SetNextWindowPos(ImVec2(480.0f, 90.0f), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(900.0f, 640.0f), ImGuiCond_FirstUseEver);
     // The key keeps the two dialogs' windows (and their places) apart whatever their titles.
     const std::string windowName = title + "##" + key;

@@ -94,6 +94,25 @@ constexpr CreationGroup CreationGroups[] = {
     {"Create signposts", "Stop adding signposts", CreateSignposts, CreateSignposts},
 };
 
+/// Where a window first appears, in window pixels, until the player moves it (the layout file
+/// keeps it then): down the left edge, so that the windows neither cover each other nor the
+/// middle of the view, and wide enough for their wrapped texts.
+struct WindowPlace
+{
+    float x, y, width, height;
+};
+
+constexpr WindowPlace FirstToolboxPlace{10.0f, 50.0f, 430.0f, 230.0f};
+constexpr WindowPlace FirstPanelPlace{10.0f, 290.0f, 430.0f, 330.0f};
+constexpr WindowPlace FirstHelpPlace{10.0f, 630.0f, 430.0f, 200.0f};
+constexpr WindowPlace FirstPropertiesPlace{10.0f, 840.0f, 430.0f, 200.0f};
+
+void PlaceFirstTime(const WindowPlace& place)
+{
+    ImGui::SetNextWindowPos(ImVec2(place.x, place.y), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(place.width, place.height), ImGuiCond_FirstUseEver);
+}
+
 struct SurfaceChoice
 {
     const char* label;
@@ -785,6 +804,7 @@ void LevelEditor::DrawCreationItems(bool asButtons)
 
 void LevelEditor::DrawCreationToolbox()
 {
+    PlaceFirstTime(FirstToolboxPlace);
     ImGui::Begin("Creation toolbox");
     DrawCreationItems(true);
     ImGui::End();
@@ -792,6 +812,7 @@ void LevelEditor::DrawCreationToolbox()
 
 void LevelEditor::DrawLevelPropertiesWindow()
 {
+    PlaceFirstTime(FirstPropertiesPlace);
     ImGui::Begin("Level properties");
     ImGui::TextWrapped("This is where you're going to set the properties of the level in general.");
     ImGui::TextWrapped("But there's nothing to set yet.");
@@ -800,6 +821,7 @@ void LevelEditor::DrawLevelPropertiesWindow()
 
 void LevelEditor::DrawHelpWindow()
 {
+    PlaceFirstTime(FirstHelpPlace);
     ImGui::Begin("QVLR editor help");
     ImGui::TextWrapped("Here there's going to be a bunch of subsections explaining how the editor works.");
     ImGui::TextWrapped("I haven't written it yet though.");
@@ -808,6 +830,7 @@ void LevelEditor::DrawHelpWindow()
 
 void LevelEditor::DrawEditPanel()
 {
+    PlaceFirstTime(FirstPanelPlace);
     ImGui::Begin("Info/Edit panel");
     Selectable* only = selection.count == 1 ? SelectableAt(selection[0]) : nullptr;
     const uint32_t onlyType = only != nullptr ? only->GetSelectableType() : SelectableLevelStart;
@@ -1122,7 +1145,13 @@ void LevelEditor::AddAction(std::unique_ptr<EditorAction> action)
 {
     action->Apply(*this);
     SyncSelection();
-    const std::string refusal = LevelLimits::Check(*level);
+    DynArray<uint32_t> changedIndices;
+    action->ListChanged(*this, changedIndices);
+    DynArray<Selectable*> changed;
+    for (uint32_t index : changedIndices)
+        if (Selectable* object = SelectableAt(index))
+            changed.PushBack(object);
+    const std::string refusal = LevelLimits::CheckChanged(*level, changed);
     if (!refusal.empty())
     {
         // Taken back at once: the redo part of the history still fits the level as it is.

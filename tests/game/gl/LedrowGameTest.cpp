@@ -227,6 +227,8 @@ TEST_F(GameHarness, TheEditorScreenTakesTheInputAndClosesBackToTheMainScreen)
 
     game.OnKey(GLFW_KEY_EQUAL, true, false, false, false);
     EXPECT_EQ(game.editor->gridSpacing, 0.5f);
+    glfwSetCursorPos(game.window, 1500.0, 900.0); // clear of the editor's windows
+    Frames(2);
     game.editor->creationMode = CreateTrinkets;
     game.OnMouseDown(GLFW_MOUSE_BUTTON_RIGHT);
     EXPECT_EQ(game.editor->creationMode, CreateNothing) << "mouse presses reach the editor";
