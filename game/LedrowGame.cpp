@@ -166,6 +166,8 @@ void LedrowGame::UpdateMainScreen()
     {
         screenState = LevelEditorScreen;
         editor = std::make_unique<LevelEditor>(&camera, window);
+        InfoLog << "Opened the level editor.";
+        InfoLog.EndMessage();
     }
     if (ImGui::Button("Options"))
         screenState = OptionsScreen;
@@ -214,6 +216,8 @@ void LedrowGame::UpdateEditorScreen()
     if (open)
         return;
     editor.reset();
+    InfoLog << "Closed the level editor.";
+    InfoLog.EndMessage();
     screenState = MainScreen;
     camera.centreX = 0.0f;
     camera.centreY = 0.0f;
