@@ -620,6 +620,12 @@ void LevelEditor::Draw(LineRenderer& lines)
         }
     }
 
+    // A signpost shows its preview only while it is selected: one left showing after it was
+    // let go would hide a later change to its text.
+    for (Signpost& signpost : level->signposts)
+        if (!signpost.selected)
+            signpost.showPreview = false;
+
     if (GizmoShown())
     {
         DrawGizmo(lines);

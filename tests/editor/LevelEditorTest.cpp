@@ -181,6 +181,30 @@ TEST(LevelEditorGizmo, MoveHandlesRecordOneActionAndOtherButtonsCancel)
     }
 }
 
+TEST(LevelEditorGizmo, ASignpostsTextFollowsItsDragAndStopsShowingOnceLetGo)
+{
+    EditorHarness editor;
+    FillSmallLevel(*editor);
+    editor.Click({-4.0f, 0.3f});
+    ASSERT_EQ(Selection(*editor), std::vector<uint32_t>{8});
+    const Signpost& signpost = editor.level().signposts[0];
+    const float s = 0.025f * editor.camera.viewHeight;
+    LineRenderer lines;
+
+    editor.Press({-4.0f + 0.5f * s, 0.5f * s}); // the free-move square
+    editor.Frame({-3.0f, 1.0f});
+    editor->Draw(lines);
+    EXPECT_TRUE(signpost.showPreview);
+    EXPECT_EQ(signpost.previewText, "first");
+    EXPECT_EQ(signpost.previewPosition, glm::vec2(-3.0f, 1.0f));
+    editor.Release({-3.0f, 1.0f});
+    EXPECT_EQ(signpost.position, glm::vec2(-3.0f, 1.0f));
+
+    editor.Click({20.0f, 20.0f});
+    editor->Draw(lines);
+    EXPECT_FALSE(signpost.showPreview) << "let go, the signpost shows its own text";
+}
+
 TEST(LevelEditorGizmo, ReleasingTheRotateHandleWhereItIsTurnsAFullCircle)
 {
     EditorHarness editor;
