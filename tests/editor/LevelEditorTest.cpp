@@ -11,13 +11,16 @@
 
 #include "Action_AddTrinket.h"
 #include "Action_AddWorldGeo.h"
+#include "Action_DeleteSelection.h"
 #include "Action_ChangeSpline.h"
 #include "Action_MoveVertex.h"
 #include "Action_Rotate.h"
 #include "Action_Translate.h"
 #include "EditorTesting.h"
+#include "LevelLimits.h"
 #include "LineRenderer.h"
 #include "LogWatch.h"
+#include "Utilities.h"
 
 using namespace editor_testing;
 
@@ -624,5 +627,31 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
         Level reloaded(&editor.camera);
         ASSERT_TRUE(reloaded.ReadFromFile("limit.lrl")) << "the loader takes the whole level back";
         EXPECT_EQ(LevelBytes(reloaded), atTheLimit);
+    }
+}
+
+TEST(LevelEditorFiles, EveryShippedLevelLoadsEditsAndSavesBackUnchanged)
+{
+    const DynArray<std::string> shipped = ListDirectory(LEDROW_SHIPPED_LEVELS_DIR, "lrl");
+    ASSERT_GT(shipped.count, 0u);
+    for (const std::string& name : shipped)
+    {
+        SCOPED_TRACE(name);
+        const std::string path = std::string(LEDROW_SHIPPED_LEVELS_DIR) + "/" + name;
+        EditorHarness editor;
+        LogWatch errors(ErrorLog);
+        ASSERT_TRUE(editor->LoadLevel(path)) << editor->note;
+        EXPECT_EQ(LevelLimits::Check(editor.level()), "");
+
+        // Everything deleted and put back, in its places.
+        DynArray<uint32_t> everything;
+        for (uint32_t i = 0; i < editor->selectables.count; ++i)
+            everything.PushBack(i);
+        editor->AddAction(std::make_unique<Action_DeleteSelection>(everything, *editor));
+        EXPECT_EQ(editor->selectables.count, 1u) << "only the level start is left";
+        editor->Undo();
+        ASSERT_TRUE(editor->SaveLevel("copy.lrl"));
+        EXPECT_EQ(FileBytes("copy.lrl"), FileBytes(path));
+        EXPECT_TRUE(errors.Lines().empty());
     }
 }
