@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include <box2d/box2d.h>
 #include <enet/enet.h>
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -15,6 +16,7 @@
 
 #include "LevelEditor.h"
 #include "LogChannel.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -95,8 +97,9 @@ LedrowGame::~LedrowGame()
     fontChannel.reset();
     worldShapesChannel.reset();
     magnetismChannel.reset();
-    // The level in play, if any, is destroyed here, which ends its game. An editor still open
-    // when the window closes goes with the game.
+    // Its magnet textures need the context, which the base still holds. An editor still open when
+    // the window closes goes with the game.
+    level.reset();
     editor.reset();
     if (networkLibraryStarted)
         enet_deinitialize();
@@ -114,8 +117,10 @@ void LedrowGame::UpdateMenus()
         UpdateMainScreen();
         break;
     case LevelSelect:
+        UpdateLevelSelectScreen();
+        break;
     case Playing:
-        // The level select with its lobby, and play, run here.
+        UpdatePlayScreen();
         break;
     case LevelEditorScreen:
         UpdateEditorScreen();
@@ -135,6 +140,13 @@ void LedrowGame::Render()
 {
     if (!IsReady())
         return;
+    // The world's lines are collected for the colour channel.
+    if (screenState == Playing && level)
+    {
+        float view[4];
+        camera.GetViewRect(view);
+        level->Draw(worldLines, view, false);
+    }
     if (screenState == LevelEditorScreen && editor)
         CollectEditorLines();
 
@@ -206,6 +218,97 @@ void LedrowGame::UpdateCreditsScreen()
     if (ImGui::Button("Cool"))
         screenState = MainScreen;
     ImGui::End();
+}
+
+void LedrowGame::UpdateLevelSelectScreen()
+{
+    // network: a start action from the network manager starts its level here with the action's
+    // player count and this machine's player number, and nothing else is drawn in that frame.
+    if (!levelNamesListed)
+    {
+        levelNames = ListDirectory(LevelFolder, "lrl");
+        levelNamesListed = true;
+    }
+
+    ImGui::Begin("Select your level:");
+    // network: while joined to a host, the level buttons are disabled; the host chooses.
+    const std::string* chosen = nullptr;
+    for (uint32_t i = 0; i < levelNames.count; ++i)
+    {
+        // File names are unique in the folder, but the user-interface library reads "##" in a
+        // label as the start of an identifier of its own.
+        ImGui::PushID(static_cast<int>(i));
+        if (ImGui::Button(levelNames[i].c_str()) && chosen == nullptr)
+            chosen = &levelNames[i];
+        ImGui::PopID();
+    }
+    ImGui::Separator();
+    const bool back = ImGui::Button("Back");
+    ImGui::End();
+    // network: the lobby window is drawn here.
+
+    if (chosen != nullptr)
+    {
+        // network: a host broadcasts the start packet with the level's name and its player count
+        // (peers plus one) before loading it, and starts with that count.
+        const std::string name = *chosen;
+        StartLevel(name, 1, 0);
+    }
+    else if (back)
+    {
+        // network: "Back" closes a hosted server or leaves a joined game, and the lobby returns
+        // to its first page.
+        levelNamesListed = false;
+        screenState = MainScreen;
+    }
+}
+
+void LedrowGame::UpdatePlayScreen()
+{
+    if (!level)
+        return;
+    const bool escape = level->Update(timeScale * frameStep, window);
+    // network: an end action from the network manager ends the level here as well.
+    if (escape)
+        LeaveLevel();
+}
+
+bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex)
+{
+    // Names also arrive from other machines; only a file of the level folder itself is played.
+    if (levelName.empty() || levelName.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
+        levelName == "." || levelName == "..")
+    {
+        ErrorLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
+                 << "\": a level is named by a file name in " << LevelFolder << ".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    level.reset();
+    auto next = std::make_unique<Level>(&camera);
+    next->LoadFromFile(LevelFolder + levelName);
+    if (!next->Start(playerCount, localIndex))
+        return false;
+    level = std::move(next);
+    // network: the network manager's level becomes this one.
+    const b2Vec2 at = level->localPlayer->body->GetPosition();
+    camera.centreX = at.x;
+    camera.centreY = at.y;
+    levelNamesListed = false;
+    screenState = Playing;
+    return true;
+}
+
+void LedrowGame::LeaveLevel()
+{
+    // network: a host broadcasts the end packet here; a joined client sends its departure to the
+    // host and logs "This player departed - informing server.".
+    level.reset();
+    // network: the network manager's level becomes null.
+    screenState = LevelSelect;
+    camera.centreX = 0.0f;
+    camera.centreY = 0.0f;
+    camera.viewHeight = 10.0f;
 }
 
 void LedrowGame::UpdateEditorScreen()
