@@ -1127,13 +1127,13 @@ void LevelEditor::StartPlayTest()
     // Edits recompile shapes, which drops their magnet fields; play shows them.
     if (graphicsAvailable)
         level->BuildDataTextures();
+    InfoLog << "Play-testing the level in the editor; Escape ends it.";
+    InfoLog.EndMessage();
     level->Start(1, 0);
     for (uint32_t index : selection)
         if (Selectable* object = SelectableAt(index))
             object->selected = false;
     playTesting = true;
-    InfoLog << "Play-testing the level in the editor; Escape ends it.";
-    InfoLog.EndMessage();
 }
 
 void LevelEditor::EndPlayTest()
