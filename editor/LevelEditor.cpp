@@ -150,7 +150,9 @@ bool LevelEditor::Update(glm::vec2 cursorPosition, glm::vec2 mouseMovement, floa
 {
     if (playTesting)
     {
-        if (level->Update(timeStep, window))
+        const Player* local = level->localPlayer;
+        const bool steering = local != nullptr && !local->departed;
+        if (level->Update(timeStep, input->ReadPlay(steering ? &local->controls : nullptr)))
             EndPlayTest();
         return true;
     }

@@ -96,7 +96,7 @@ public:
     bool bandActive = false;
     /// The game's camera, shared, not owned.
     Camera* camera = nullptr;
-    /// The game's window, polled by play-testing; null in tests. Not owned.
+    /// The game's window; null in tests. Not owned.
     GLFWwindow* window = nullptr;
     /// Where the drawn grid lines start; snapping is always to multiples of the spacing from 0.
     glm::vec2 gridOrigin{0.0f, 0.0f};

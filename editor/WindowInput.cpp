@@ -22,3 +22,8 @@ bool WindowInput::InterfaceWantsKeyboard() const
 {
     return ImGui::GetCurrentContext() != nullptr && ImGui::GetIO().WantCaptureKeyboard;
 }
+
+PlayInput WindowInput::ReadPlay(const ControlScheme* controls) const
+{
+    return PlayInput::Read(controls, window);
+}

@@ -15,6 +15,7 @@ public:
     bool IsMouseButtonDown(int32_t button) const override;
     bool InterfaceWantsMouse() const override;
     bool InterfaceWantsKeyboard() const override;
+    PlayInput ReadPlay(const ControlScheme* controls) const override;
 
 private:
     GLFWwindow* window;

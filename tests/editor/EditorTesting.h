@@ -26,11 +26,14 @@ public:
     std::set<int32_t> buttonsDown;
     bool interfaceWantsMouse = false;
     bool interfaceWantsKeyboard = false;
+    /// What is held in play-testing.
+    PlayInput play;
 
     bool IsKeyDown(int32_t key) const override { return keysDown.count(key) > 0; }
     bool IsMouseButtonDown(int32_t button) const override { return buttonsDown.count(button) > 0; }
     bool InterfaceWantsMouse() const override { return interfaceWantsMouse; }
     bool InterfaceWantsKeyboard() const override { return interfaceWantsKeyboard; }
+    PlayInput ReadPlay(const ControlScheme*) const override { return play; }
 };
 
 /// A level editor without a window: a user-interface context of its own (no back-end, nothing

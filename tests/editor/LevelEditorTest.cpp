@@ -427,23 +427,38 @@ TEST(LevelEditorEditMode, APopupWhoseShapeIsGoneCloses)
     EXPECT_FALSE(PopupOpen("SplineEditMenu"));
 }
 
-TEST(LevelEditorPlayTest, PlayTestingHidesTheSelectionAndIgnoresTheEditorsInput)
+TEST(LevelEditorPlayTest, PlayTestingRunsTheLevelInPlaceUntilEscape)
 {
     EditorHarness editor;
     FillSmallLevel(*editor);
-    SelectOnly(*editor, {3});
+    SelectOnly(*editor, {1});
+    editor.Key(GLFW_KEY_E);
     editor->creationMode = CreateTrinkets;
+    const std::vector<uint8_t> before = LevelBytes(editor.level());
     editor.Key(GLFW_KEY_P);
-    ASSERT_TRUE(editor->playTesting);
-    EXPECT_FALSE(editor->selectables[3]->selected);
-    EXPECT_EQ(Selection(*editor), std::vector<uint32_t>{3}) << "the selection list stays for afterwards";
-    EXPECT_EQ(editor->creationMode, CreateTrinkets);
+    ASSERT_TRUE(editor->playTesting) << "P starts at once, in a creation tool and in edit mode";
+    ASSERT_NE(editor.level().world, nullptr);
+    ASSERT_NE(editor.level().localPlayer, nullptr);
+    EXPECT_FALSE(editor->selectables[1]->selected) << "the selection's highlight is hidden";
+    EXPECT_EQ(Selection(*editor), std::vector<uint32_t>{1});
 
+    editor.input->play.jump = true;
+    for (int i = 0; i < 30; ++i)
+        EXPECT_TRUE(editor.Frame({0.0f, 0.0f}));
+    EXPECT_GT(editor.level().time, 0.0f) << "the level runs";
     editor.Click({1.0f, 1.0f});
     editor.Key(GLFW_KEY_DELETE);
-    EXPECT_EQ(editor.level().trinkets.count, 4u);
-    EXPECT_EQ(editor->actions.count, 0u);
-    EXPECT_TRUE(editor.Frame({0.0f, 0.0f}));
+    editor.Key(GLFW_KEY_Z, true);
+    EXPECT_EQ(editor->actions.count, 0u) << "the editor's mouse and keys are off";
+
+    editor.input->play.leave = true;
+    editor.Frame({0.0f, 0.0f});
+    EXPECT_FALSE(editor->playTesting);
+    EXPECT_EQ(editor.level().world, nullptr) << "the game is over";
+    EXPECT_TRUE(editor->selectables[1]->selected) << "the highlight is back";
+    EXPECT_TRUE(editor->editMode);
+    EXPECT_EQ(editor->creationMode, CreateTrinkets);
+    EXPECT_EQ(LevelBytes(editor.level()), before) << "playing changed nothing that is saved";
 }
 
 TEST(LevelEditorFiles, SavingReplacesTheFileWholeOrKeepsItAndSaysSo)

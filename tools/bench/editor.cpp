@@ -56,6 +56,7 @@ public:
     bool IsMouseButtonDown(int32_t) const override { return false; }
     bool InterfaceWantsMouse() const override { return false; }
     bool InterfaceWantsKeyboard() const override { return false; }
+    PlayInput ReadPlay(const ControlScheme*) const override { return {}; }
 };
 
 /// A ring of ten points around `centre`: smooth curves for even `k`, clicked corners otherwise.
