@@ -93,6 +93,7 @@ public:
     int32_t actionIndex = -1;
     /// Start corner of the rubber band; first end of a waypoint being made. World units.
     glm::vec2 pressPoint{0.0f, 0.0f};
+    /// A rubber band is being dragged from `pressPoint`.
     bool bandActive = false;
     /// The game's camera, shared, not owned.
     Camera* camera = nullptr;
@@ -110,6 +111,7 @@ public:
     uint32_t gizmoHandle = GizmoNone;
     /// Set by "Close editor"; `Update` answers false from then on.
     bool closeRequested = false;
+    /// Edit mode is on for the first selected object.
     bool editMode = false;
     /// Present exactly while edit mode is on.
     std::unique_ptr<ShapeEditState> shapeEdit;
@@ -119,9 +121,12 @@ public:
     uint32_t popupRequest = PopupNothing;
     /// The point index of that popup: the first point of the edge, or the point.
     int32_t popupIndex = -1;
+    /// The `CreationMode` of the next left click.
     uint32_t creationMode = CreateNothing;
     /// The world shape being drawn; kept while another creation mode is on.
     std::unique_ptr<ShapeBuilder> shapeBuilder;
+    /// Which of the editor's windows show: the "Creation toolbox", "Level properties" and the
+    /// help window.
     bool showToolbox = true;
     bool showLevelProperties = false;
     bool showHelp = true;
@@ -129,7 +134,9 @@ public:
     std::string fileName;
     /// The level being edited, owned; built on the shared camera.
     std::unique_ptr<Level> level;
+    /// The level is being play-tested: only the level runs, the editor's input is off.
     bool playTesting = false;
+    /// The load or the save dialog shows; the editor's keys are off meanwhile.
     bool loadDialogOpen = false;
     bool saveDialogOpen = false;
     /// Cycles repeated clicks through overlapping objects.
@@ -148,6 +155,7 @@ public:
     /// The same with input from `editorInput` (owned); `gameWindow` is only handed to play-testing
     /// and may be null, and without it nothing is uploaded to the GPU.
     LevelEditor(Camera* sharedCamera, std::unique_ptr<EditorInput> editorInput, GLFWwindow* gameWindow = nullptr);
+    /// Frees the level, the history and the editor's records with it.
     ~LevelEditor();
     LevelEditor(const LevelEditor&) = delete;
     LevelEditor& operator=(const LevelEditor&) = delete;
@@ -170,10 +178,16 @@ public:
     /// of its drag, the shape in edit mode and the cursor; while play-testing, the level as in
     /// play.
     void Draw(LineRenderer& lines);
+    /// The main menu bar with its "File" and "Edit" menus.
     void DrawMenuBar();
+    /// The "Creation toolbox" window: one button per kind of object to make or stop making.
     void DrawCreationToolbox();
+    /// The "Info/Edit panel" window: edit mode, the signpost text field and the editor's note.
     void DrawEditPanel();
+    /// Opens a requested popup of the shape in edit mode and draws "SplineEditMenu" (an edge) or
+    /// "PointEditMenu" (a point); one whose shape is gone closes.
     void DrawWorldShapePopups();
+    /// The move and rotate handles around `selectionCentre`, sized by the view.
     void DrawGizmo(LineRenderer& lines);
     /// The gizmo handle at `point` (world units), or `GizmoNone` when the gizmo is not shown.
     uint32_t HitTestGizmo(glm::vec2 point);
@@ -202,6 +216,7 @@ public:
     void Undo();
     /// Redoes the action after the last applied one, when there is one.
     void Redo();
+    /// Whether `Undo` and `Redo` have a step to take.
     bool CanUndo() const { return actionIndex >= 0; }
     bool CanRedo() const { return actionIndex + 1 < static_cast<int32_t>(actions.count); }
 
