@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include <enet/enet.h>
 #include <glad/gl.h>
@@ -13,6 +15,7 @@
 #include <imgui_impl_opengl3.h>
 
 #include "LogChannel.h"
+#include "PublicAddress.h"
 
 namespace
 {
@@ -51,7 +54,7 @@ LedrowGame::LedrowGame()
 
     config.Save();
 
-    // The public-address fetch starts here, on a thread of its own that is detached at once.
+    StartPublicAddressFetch();
 
     if (enet_initialize() != 0)
     {
@@ -94,6 +97,8 @@ LedrowGame::~LedrowGame()
     worldShapesChannel.reset();
     magnetismChannel.reset();
     // The level in play, if any, is destroyed here, which ends its game.
+    // Done with the network before its library goes: clients hear that a host closed.
+    network.Shutdown();
     if (networkLibraryStarted)
         enet_deinitialize();
 }
@@ -146,6 +151,20 @@ void LedrowGame::Render()
 
     glfwSwapBuffers(window);
     glfwPollEvents();
+}
+
+void LedrowGame::StartPublicAddressFetch()
+{
+    // Detached at once: nothing waits for it, and the game can quit while it still runs.
+    try
+    {
+        std::thread(FetchPublicAddress).detach();
+    }
+    catch (const std::system_error& fault)
+    {
+        ErrorLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
+        ErrorLog.EndMessage();
+    }
 }
 
 void LedrowGame::UpdateMainScreen()

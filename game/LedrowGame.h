@@ -7,6 +7,7 @@
 #include "FrameBuffer.h"
 #include "GameBase.h"
 #include "Mesh.h"
+#include "NetworkManager.h"
 #include "PhysicsStep.h"
 #include "Shader.h"
 
@@ -50,6 +51,8 @@ public:
     /// 1280 by 720 window at (100, 100), resizes the channels and saves the settings.
     void ApplyDisplayOptions();
 
+    /// Multiplayer: the lobby, its peers and the shared level's player states.
+    NetworkManager network;
     uint32_t screenState = MainScreen;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
@@ -76,6 +79,8 @@ private:
     void UpdateCreditsScreen();
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
+    /// Starts `FetchPublicAddress` on a thread of its own.
+    void StartPublicAddressFetch();
 
     bool networkLibraryStarted = false;
 };

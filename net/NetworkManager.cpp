@@ -494,8 +494,6 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
                                      " player(s) without a place for player " + std::to_string(ownPlayerNumber) +
                                      "; wait here for the next level.";
             AddMessage(line);
-            InfoLog << line;
-            InfoLog.EndMessage();
             break;
         }
         action.type = ClientResponseType::StartGame;

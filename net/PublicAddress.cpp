@@ -55,8 +55,11 @@ bool FetchPublicAddressTo(const std::string& url, const std::string& path, long 
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectAnswer);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
     const CURLcode result = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);
-    if (result != CURLE_OK)
+    // Only an answer is an address: a redirection or an empty reply would wipe a good one.
+    if (result != CURLE_OK || status != 200 || answer.empty())
         return false;
 
     // Written aside and renamed over the file, so that hosting never reads half an answer.

@@ -18,8 +18,8 @@ std::string PublicAddressUrl();
 /// file as it was. Gives up after 10 seconds at most.
 void FetchPublicAddress();
 
-/// Asks `url` (http or https only, no redirections) and, when it answers with success and at most
-/// 256 bytes, replaces `path` with the answer; the file is never seen half-written. Gives up after
+/// Asks `url` (http or https only, no redirections) and, when it answers 200 with 1 to 256 bytes,
+/// replaces `path` with the answer; the file is never seen half-written. Gives up after
 /// `timeoutSeconds`. True when the file was written. Safe on any thread; uses no global state of
 /// the game.
 bool FetchPublicAddressTo(const std::string& url, const std::string& path, long timeoutSeconds);
