@@ -891,6 +891,11 @@ void NetworkManager::LogDrop(int line, const std::string& text)
 
 void NetworkManager::DrawLobby()
 {
+    // First shown beside the level list rather than over it, and tall enough for the host's page;
+    // the player may move and size it from there, and the library remembers where.
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    ImGui::SetNextWindowPos(ImVec2(std::max(display.x * 0.5f, 60.0f), 60.0f), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(720.0f, 640.0f), ImGuiCond_FirstUseEver);
     ImGui::Begin("Multiplayer...?");
     switch (lobbyState)
     {
