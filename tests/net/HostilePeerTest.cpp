@@ -221,7 +221,9 @@ TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
         {
             EXPECT_EQ(lines.size(), 1u) << c.what;
             if (!lines.empty())
+            {
                 EXPECT_NE(lines.front().find(c.logged), std::string::npos) << c.what << ": " << lines.front();
+            }
         }
         ExpectLobbyUntouched(c.what);
         EXPECT_EQ(server.messages.count, serverLines) << c.what;
