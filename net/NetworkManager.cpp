@@ -623,6 +623,12 @@ void NetworkManager::AnnounceDeparture()
     InfoLog.EndMessage();
 }
 
+void NetworkManager::LeaveLobby()
+{
+    Shutdown();
+    lobbyState = LobbyState::ChooseRole;
+}
+
 bool NetworkManager::CanChooseLevel(const std::string& levelName) const
 {
     if (role == NetworkRole::Client)
@@ -771,15 +777,18 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
         if (entry == peers.end())
             return;
         const PeerInfo info = entry->second;
-        PlayerLeftPacket left;
-        CopyText(left.name, info.name);
-        left.playerNumber = static_cast<uint32_t>(info.playerNumber);
-        BroadcastPacket(left);
-        AddLeftMessage(info.name);
         peers.erase(entry);
-        // A client that had not joined yet holds no number, so nobody moves down for it.
+        // A client that had not joined yet was never announced and holds no number: it goes
+        // without a word and nobody moves down for it.
         if (info.playerNumber > 0)
+        {
+            PlayerLeftPacket left;
+            CopyText(left.name, info.name);
+            left.playerNumber = static_cast<uint32_t>(info.playerNumber);
+            BroadcastPacket(left);
+            AddLeftMessage(info.name);
             ReshufflePlayers(info.playerNumber);
+        }
         InfoLog << "Someone disconnected!";
         InfoLog.EndMessage();
     }
@@ -876,6 +885,11 @@ void NetworkManager::TidyLobby()
 
 void NetworkManager::AddMessage(std::string line)
 {
+    if (lobbyLog.Admit(SecondsNow()))
+    {
+        InfoLog << "Lobby: " << line;
+        InfoLog.EndMessage();
+    }
     if (messages.count >= MaxMessages)
         messages.RemoveAt(0);
     messages.PushBack(std::move(line));

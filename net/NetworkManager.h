@@ -88,7 +88,8 @@ public:
     std::string ownName = "Anonymous";
     /// Server 0; client: from the welcome and renumber records; -1 before.
     int32_t ownPlayerNumber = -1;
-    /// The lobby's lines, oldest first, at most `MaxMessages`.
+    /// The lobby's lines, oldest first, at most `MaxMessages`; each is also logged to `InfoLog`
+    /// after "Lobby: ".
     DynArray<std::string> messages;
     /// Server: the lobby entry; client: from the welcome record.
     std::string lobbyName;
@@ -100,6 +101,9 @@ public:
     int32_t frameCounter = 0;
     /// How many lines about dropped records reach `ErrorLog`: 10 in any 5 seconds.
     LogRateLimit dropLog{10, 5.0};
+    /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
+    /// reaches but which keeps a peer's chat flood out of the log file.
+    LogRateLimit lobbyLog{30, 10.0};
 
     NetworkManager() = default;
     /// Closes a hosted server or leaves a joined game, then destroys the host.
@@ -154,6 +158,9 @@ public:
     void AnnounceLevelEnd();
     /// Client only: tells the server that this player left its level.
     void AnnounceDeparture();
+    /// The level-select screen's "Back": closes a hosted server, leaves a joined game or drops a
+    /// connection attempt still under way, and turns the lobby back to its first page.
+    void LeaveLobby();
     /// Whether a level button may be used on the level-select screen: not by a client, and while
     /// hosting not for a level whose name cannot travel.
     bool CanChooseLevel(const std::string& levelName) const;

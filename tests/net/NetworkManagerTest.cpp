@@ -278,3 +278,83 @@ TEST_F(NetworkLobby, DeparturesDuringALevelMarkThePlayerAndKeepTheNumbers)
     ASSERT_TRUE(Pump([&] { return bo.ownPlayerNumber == 1; }));
     EXPECT_EQ(server.GetPlayerCount(), 2);
 }
+
+TEST_F(NetworkLobby, BackFromTheLevelListLeavesWhateverTheLobbyWasDoing)
+{
+    Host();
+    NetworkManager& ada = Join("Ada");
+    NetworkManager& bo = Join("Bo");
+
+    bo.LeaveLobby();
+    EXPECT_EQ(bo.lobbyState, LobbyState::ChooseRole);
+    EXPECT_EQ(bo.role, NetworkRole::None);
+    ASSERT_TRUE(Pump([&] { return server.peers.size() == 1; })) << "the host hears of it at once";
+
+    // An attempt still under way is dropped, not completed behind the player's back.
+    NetworkManager& cy = *clients.emplace_back(std::make_unique<NetworkManager>());
+    cy.port = server.host->address.port;
+    ASSERT_TRUE(cy.Join("127.0.0.1"));
+    cy.lobbyState = LobbyState::Connecting;
+    LogWatch errors(ErrorLog);
+    cy.LeaveLobby();
+    EXPECT_EQ(cy.host, nullptr);
+    ASSERT_TRUE(Pump([&] { return server.peers.size() == 1; }));
+    Settle();
+    EXPECT_FALSE(errors.Saw("Connection created outside UI lobby"));
+    EXPECT_EQ(cy.role, NetworkRole::None);
+
+    server.LeaveLobby();
+    EXPECT_EQ(server.role, NetworkRole::None);
+    EXPECT_EQ(server.host, nullptr);
+    ASSERT_TRUE(Pump([&] { return Lines(ada).back() == "Lost the connection to the server."; }))
+        << "a closed lobby tells its clients at once";
+}
+
+TEST_F(NetworkLobby, LobbyLinesReachTheInfoLogButAFloodDoesNot)
+{
+    Host();
+    NetworkManager& ada = Join("Ada");
+    LogWatch info(InfoLog);
+    ada.SendChat("hello");
+    ASSERT_TRUE(Pump([&] { return info.Saw("Lobby: Ada: hello"); }));
+
+    for (int i = 0; i < 3000; ++i)
+        ada.SendChat("spam " + std::to_string(i));
+    ASSERT_TRUE(Pump([&] { return Lines(server).back() == "Ada: spam 2999"; }, 20.0));
+    size_t lobbyLines = 0;
+    for (const std::string& line : info.Lines())
+        lobbyLines += line.rfind("Lobby: ", 0) == 0 ? 1 : 0;
+    EXPECT_LE(lobbyLines, 2u * 30u) << "the host's and Ada's copies, 30 each at most";
+    EXPECT_EQ(server.messages.count, NetworkManager::MaxMessages) << "the list keeps its newest lines";
+}
+
+TEST_F(NetworkLobby, APeerThatNeverJoinedLeavesWithoutAWord)
+{
+    Host();
+    NetworkManager& ada = Join("Ada");
+    // A bare connection of the library, which never sends its join record.
+    ENetHost* silent = enet_host_create(nullptr, 1, 2, 0, 0);
+    ASSERT_NE(silent, nullptr);
+    ENetAddress address{};
+    enet_address_set_host(&address, "127.0.0.1");
+    address.port = server.host->address.port;
+    ENetPeer* peer = enet_host_connect(silent, &address, 2, 0);
+    ENetEvent event;
+    ASSERT_TRUE(Pump([&] {
+        while (enet_host_service(silent, &event, 0) > 0)
+            ;
+        return server.peers.size() == 2;
+    }));
+    EXPECT_EQ(server.GetPlayerCount(), 3);
+    enet_peer_disconnect(peer, 0);
+    ASSERT_TRUE(Pump([&] {
+        while (enet_host_service(silent, &event, 0) > 0)
+            ;
+        return server.peers.size() == 1;
+    }));
+    Settle();
+    enet_host_destroy(silent);
+    EXPECT_EQ(Lines(ada), (std::vector<std::string>{"Welcome to Den, Ada. You are player 1."}));
+    EXPECT_EQ(Lines(server), (std::vector<std::string>{"Ada has joined the server."}));
+    EXPECT_EQ(ada.ownPlayerNumber, 1);
+}
