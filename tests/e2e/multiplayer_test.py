@@ -78,6 +78,13 @@ class Failure(Exception):
     pass
 
 
+STARTED = time.monotonic()
+
+
+def step(text):
+    print("%6.1f s  %s" % (time.monotonic() - STARTED, text), flush=True)
+
+
 def wait_for(condition, what, timeout=30.0):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
@@ -179,14 +186,11 @@ class Game:
         if not changed:
             raise Failure("%r typed into the %s's field at %r did not show" % (text, self.name, field))
 
-    def key(self, name, hold=0.0):
+    def key(self, name, hold):
         self.move_to(RESTING_POINT)
-        if hold > 0.0:
-            self.x("xdotool", "keydown", name)
-            time.sleep(hold)
-            self.x("xdotool", "keyup", name)
-        else:
-            self.x("xdotool", "key", name)
+        self.x("xdotool", "keydown", name)
+        time.sleep(hold)
+        self.x("xdotool", "keyup", name)
         time.sleep(0.3)
 
     def close(self, close_tool):
@@ -239,6 +243,7 @@ def play_together(binary, close_tool, run_test_tool):
     try:
         host.wait_until_shown()
         joiner.wait_until_shown()
+        step("both games are up")
 
         # The host names itself and opens lobby "Den".
         host.click(MAIN_PLAY)
@@ -246,6 +251,7 @@ def play_together(binary, close_tool, run_test_tool):
         host.click(START_SERVER)
         host.type_into(SET_UP_FIELD, "Den")
         host.click(SET_UP_ACTION)  # "Create server!"
+        step("the host created lobby Den")
 
         # The joiner names itself and joins 127.0.0.1.
         joiner.click(MAIN_PLAY)
@@ -256,28 +262,40 @@ def play_together(binary, close_tool, run_test_tool):
         joiner.wait_for_line("Successfully joined a game!")
         joiner.wait_for_line("Lobby: Welcome to Den, Ada. You are player 1.")
         host.wait_for_line("Lobby: Ada has joined the server.")
+        step("the joiner joined")
+        # Only the host picks levels: the joiner's level buttons are greyed out.
+        joiner.click(LEVEL_BUTTON)
+        time.sleep(1.0)
+        if "Starting game" in joiner.log():
+            raise Failure("the joiner started a level by itself")
 
         # Chat both ways: the host sends with Enter, the joiner with the button.
         host.type_into(HOST_MESSAGE_FIELD, HOST_LINE)
-        host.key("Return")
+        # Held over a few frames: the library sees the keys' state once a frame, not each event.
+        host.key("Return", hold=0.3)
         joiner.wait_for_line("Lobby: Hana: " + HOST_LINE)
         joiner.type_into(JOINER_MESSAGE_FIELD, JOINER_LINE)
         joiner.click(JOINER_SEND)
         host.wait_for_line("Lobby: Ada: " + JOINER_LINE)
+        step("both chat lines arrived")
 
         # The host starts a shipped level for both, they play a moment, and the host ends it.
         host.click(LEVEL_BUTTON)
         host.wait_for_line("Starting game with 2 player(s). You are player 0")
         joiner.wait_for_line("Starting game with 2 player(s). You are player 1")
+        step("both play the level")
         joiner.key("Right", hold=1.0)
         host.key("Escape", hold=0.3)
-        host.wait_for_line("Left the level")
+        host.wait_for_line("Level ended; the local player travelled")
         joiner.wait_for_line("This player departed - informing server.")
+        joiner.wait_for_line("Level ended; the local player travelled")
+        step("both left the level")
 
         for game in (joiner, host):
             code = game.close(close_tool)
             if code != 0:
                 raise Failure("the %s ended with exit code %d" % (game.name, code))
+            step("the %s closed" % game.name)
         for game in (host, joiner):
             errors = game.log("Error")
             if errors:
@@ -290,6 +308,7 @@ def play_together(binary, close_tool, run_test_tool):
         host.stop()
         joiner.stop()
         seat.close()
+        step("the second seat is gone")
 
 
 def main():
