@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include <box2d/box2d.h>
 #include <enet/enet.h>
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -16,6 +17,7 @@
 
 #include "LogChannel.h"
 #include "PublicAddress.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -96,7 +98,9 @@ LedrowGame::~LedrowGame()
     fontChannel.reset();
     worldShapesChannel.reset();
     magnetismChannel.reset();
-    // The level in play, if any, is destroyed here, which ends its game.
+    // Its magnet textures need the context, which the base still holds.
+    network.level = nullptr;
+    level.reset();
     // Done with the network before its library goes: clients hear that a host closed.
     network.Shutdown();
     if (networkLibraryStarted)
@@ -115,9 +119,13 @@ void LedrowGame::UpdateMenus()
         UpdateMainScreen();
         break;
     case LevelSelect:
+        UpdateLevelSelectScreen();
+        break;
     case Playing:
+        UpdatePlayScreen();
+        break;
     case LevelEditorScreen:
-        // The level select with its lobby, play and the editor run here.
+        // The editor runs here.
         break;
     case OptionsScreen:
         UpdateOptionsScreen();
@@ -134,8 +142,14 @@ void LedrowGame::Render()
 {
     if (!IsReady())
         return;
-    // The world's lines would be drawn into the colour channel here; until then the batch is still
-    // emptied every frame so that it cannot grow.
+    // The world's lines are collected for the colour channel; until that channel is drawn the
+    // batch is still emptied every frame so that it cannot grow.
+    if (screenState == Playing && level)
+    {
+        float view[4];
+        camera.GetViewRect(view);
+        level->Draw(worldLines, view, false);
+    }
     worldLines.Clear();
 
     // The channel passes and the post effect that composes them onto the screen come here. Until
@@ -211,6 +225,97 @@ void LedrowGame::UpdateCreditsScreen()
     if (ImGui::Button("Cool"))
         screenState = MainScreen;
     ImGui::End();
+}
+
+void LedrowGame::UpdateLevelSelectScreen()
+{
+    // network: a start action from the network manager starts its level here with the action's
+    // player count and this machine's player number, and nothing else is drawn in that frame.
+    if (!levelNamesListed)
+    {
+        levelNames = ListDirectory(LevelFolder, "lrl");
+        levelNamesListed = true;
+    }
+
+    ImGui::Begin("Select your level:");
+    // network: while joined to a host, the level buttons are disabled; the host chooses.
+    const std::string* chosen = nullptr;
+    for (uint32_t i = 0; i < levelNames.count; ++i)
+    {
+        // File names are unique in the folder, but the user-interface library reads "##" in a
+        // label as the start of an identifier of its own.
+        ImGui::PushID(static_cast<int>(i));
+        if (ImGui::Button(levelNames[i].c_str()) && chosen == nullptr)
+            chosen = &levelNames[i];
+        ImGui::PopID();
+    }
+    ImGui::Separator();
+    const bool back = ImGui::Button("Back");
+    ImGui::End();
+    // network: the lobby window is drawn here.
+
+    if (chosen != nullptr)
+    {
+        // network: a host broadcasts the start packet with the level's name and its player count
+        // (peers plus one) before loading it, and starts with that count.
+        const std::string name = *chosen;
+        StartLevel(name, 1, 0);
+    }
+    else if (back)
+    {
+        // network: "Back" closes a hosted server or leaves a joined game, and the lobby returns
+        // to its first page.
+        levelNamesListed = false;
+        screenState = MainScreen;
+    }
+}
+
+void LedrowGame::UpdatePlayScreen()
+{
+    if (!level)
+        return;
+    const bool escape = level->Update(timeScale * frameStep, window);
+    // network: an end action from the network manager ends the level here as well.
+    if (escape)
+        LeaveLevel();
+}
+
+bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex)
+{
+    // Names also arrive from other machines; only a file of the level folder itself is played.
+    if (levelName.empty() || levelName.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
+        levelName == "." || levelName == "..")
+    {
+        ErrorLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
+                 << "\": a level is named by a file name in " << LevelFolder << ".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    level.reset();
+    auto next = std::make_unique<Level>(&camera);
+    next->LoadFromFile(LevelFolder + levelName);
+    if (!next->Start(playerCount, localIndex))
+        return false;
+    level = std::move(next);
+    // network: the network manager's level becomes this one.
+    const b2Vec2 at = level->localPlayer->body->GetPosition();
+    camera.centreX = at.x;
+    camera.centreY = at.y;
+    levelNamesListed = false;
+    screenState = Playing;
+    return true;
+}
+
+void LedrowGame::LeaveLevel()
+{
+    // network: a host broadcasts the end packet here; a joined client sends its departure to the
+    // host and logs "This player departed - informing server.".
+    level.reset();
+    // network: the network manager's level becomes null.
+    screenState = LevelSelect;
+    camera.centreX = 0.0f;
+    camera.centreY = 0.0f;
+    camera.viewHeight = 10.0f;
 }
 
 void LedrowGame::OnMouseDown(int32_t)

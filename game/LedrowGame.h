@@ -6,6 +6,7 @@
 #include "Font.h"
 #include "FrameBuffer.h"
 #include "GameBase.h"
+#include "Level.h"
 #include "Mesh.h"
 #include "NetworkManager.h"
 #include "PhysicsStep.h"
@@ -51,9 +52,25 @@ public:
     /// 1280 by 720 window at (100, 100), resizes the channels and saves the settings.
     void ApplyDisplayOptions();
 
+    /// The folder of the level files that the level select lists and plays.
+    static constexpr const char* LevelFolder = "Data/Levels/";
+
+    /// Plays the level file `levelName` (a file name in `LevelFolder`) with `playerCount`
+    /// players, this machine steering player `localIndex`: any level in play is destroyed, the
+    /// new one is loaded and started, the camera goes to the local player and the play screen
+    /// follows. A file that cannot be read gives an empty level, played all the same. A name that
+    /// is not a plain file name, or a start that the level refuses (a count or index out of
+    /// range), is logged and leaves no level and the screen as it was: false.
+    bool StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex);
+    /// Destroys the level in play and returns to the level select, the camera back at (0, 0)
+    /// with a view height of 10.
+    void LeaveLevel();
+
+    uint32_t screenState = MainScreen;
+    /// The level in play, owned; null on every screen but the play screen.
+    std::unique_ptr<Level> level;
     /// Multiplayer: the lobby, its peers and the shared level's player states.
     NetworkManager network;
-    uint32_t screenState = MainScreen;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
     Font font;
@@ -77,10 +94,17 @@ private:
     void UpdateMainScreen();
     void UpdateOptionsScreen();
     void UpdateCreditsScreen();
+    void UpdateLevelSelectScreen();
+    void UpdatePlayScreen();
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
     /// Starts `FetchPublicAddress` on a thread of its own.
     void StartPublicAddressFetch();
 
     bool networkLibraryStarted = false;
+    /// The level files listed on the level select, read once each time the screen is entered
+    /// rather than every frame: a folder that cannot be read is then logged once, not sixty
+    /// times a second.
+    DynArray<std::string> levelNames;
+    bool levelNamesListed = false;
 };

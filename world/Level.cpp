@@ -1,12 +1,17 @@
 #include "Level.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <box2d/box2d.h>
 
 #include "ByteBlob.h"
+#include "Camera.h"
+#include "ContactCallback.h"
+#include "LineRenderer.h"
 #include "LogChannel.h"
 #include "PhysicsStep.h"
+#include "PlayInput.h"
 
 namespace
 {
@@ -34,7 +39,7 @@ Level::Level(Camera* sharedCamera) : camera(sharedCamera) {}
 Level::~Level()
 {
     // The bodies point into the arrays, so they go first.
-    DestroyPhysicsWorld();
+    EndGame();
 }
 
 void Level::Serialise(ByteBlob& blob)
@@ -190,6 +195,11 @@ void Level::CreatePhysicsWorld()
 {
     DestroyPhysicsWorld();
     world = new b2World(PhysicsStep::Gravity());
+    CreateObjectBodies();
+}
+
+void Level::CreateObjectBodies()
+{
     for (WorldShape& shape : worldShapes)
     {
         shape.CreateBody(*world);
@@ -203,8 +213,9 @@ void Level::CreatePhysicsWorld()
 
 void Level::DestroyPhysicsWorld()
 {
-    if (world == nullptr)
-        return;
+    // The players' bodies go with the world.
+    players.Clear();
+    localPlayer = nullptr;
     delete world;
     world = nullptr;
     // The listener was installed in the world, so it outlives it by no step.
@@ -223,8 +234,192 @@ bool Level::Refuse(const std::string& reason)
     return false;
 }
 
-// Level play comes with the player: a level can be started and stepped, but nothing moves yet.
-void Level::Start(int32_t, uint32_t) {}
-bool Level::Update(float, GLFWwindow*) { return false; }
-void Level::Draw(LineRenderer&, const float (&)[4], bool) {}
-void Level::EndGame() {}
+bool Level::Start(int32_t playerCount, uint32_t localIndex)
+{
+    EndGame();
+    if (playerCount < 1 || playerCount > MaxPlayers || localIndex >= static_cast<uint32_t>(playerCount))
+    {
+        ErrorLog << LogLocation(__FILE__, 260) << "Cannot start a game of " << playerCount << " player(s) as player "
+                 << localIndex << "; the level was not started.";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    InfoLog << "Starting game with " << playerCount << " player(s). You are player " << localIndex;
+    InfoLog.EndMessage();
+
+    world = new b2World(PhysicsStep::Gravity());
+    // Every player is in place before any body points at it.
+    const auto count = static_cast<uint32_t>(playerCount);
+    if (count > players.capacity)
+        players.Reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+        players.PushBack(Player());
+    localPlayer = &players[localIndex];
+    localPlayer->isLocal = true;
+    for (Player& player : players)
+        player.CreateBody(start.position, 0.0f, *world);
+
+    CreateObjectBodies();
+    contactListener = new ContactCallback();
+    world->SetContactListener(contactListener);
+
+    // The gates form a ring in array order; players begin having passed gate 0.
+    const auto gates = static_cast<int32_t>(waypoints.count);
+    for (int32_t i = 0; i < gates; ++i)
+    {
+        waypoints[static_cast<uint32_t>(i)].index = i;
+        waypoints[static_cast<uint32_t>(i)].previous = i == 0 ? gates - 1 : i - 1;
+    }
+    return true;
+}
+
+bool Level::Update(float dt, GLFWwindow* window)
+{
+    const bool steering = localPlayer != nullptr && !localPlayer->departed;
+    return Update(dt, PlayInput::Read(steering ? &localPlayer->controls : nullptr, window));
+}
+
+bool Level::Update(float dt, const PlayInput& input)
+{
+    if (world == nullptr)
+        return input.leave;
+    time += dt;
+    Player* local = localPlayer;
+    const bool localMoves = local != nullptr && local->body != nullptr;
+    const b2Vec2 before = localMoves ? local->body->GetPosition() : b2Vec2(0.0f, 0.0f);
+    PhysicsStep::Advance(*world, dt);
+    if (localMoves)
+        local->distanceTravelled += (local->body->GetPosition() - before).Length();
+
+    if (local != nullptr && !local->departed)
+    {
+        local->rotateInput = (input.rotateRight ? 1.0f : 0.0f) - (input.rotateLeft ? 1.0f : 0.0f);
+        local->SetBrake(input.brake);
+        local->fangHeld = input.fang;
+        local->SetJump(input.jump);
+    }
+
+    if (input.respawn && local != nullptr && local->body != nullptr)
+    {
+        if (!respawnHeld)
+        {
+            InfoLog << "The local player respawned at (" << local->respawnPosition.x << ", " << local->respawnPosition.y
+                    << ").";
+            InfoLog.EndMessage();
+        }
+        Respawn(*local);
+    }
+    respawnHeld = input.respawn;
+
+    if (camera != nullptr && local != nullptr && local->body != nullptr)
+    {
+        const b2Vec2 p = local->body->GetPosition();
+        const b2Vec2 v = local->body->GetLinearVelocity();
+        const float follow = CameraFollowRate * dt;
+        camera->centreX += (p.x + v.x * CameraLookAhead * dt - camera->centreX) * follow;
+        camera->centreY += (p.y + v.y * CameraLookAhead * dt - camera->centreY) * follow;
+        const float target = std::max(0.0f, v.Length() - CameraWideningSpeed) * CameraHeightPerSpeed + CameraBaseHeight;
+        camera->viewHeight += (target - camera->viewHeight) * follow;
+    }
+
+    for (Player& player : players)
+        player.UpdatePhysics(dt, *this);
+    for (Trinket& trinket : trinkets)
+        trinket.timer -= dt;
+    return input.leave;
+}
+
+void Level::Respawn(Player& player)
+{
+    player.body->SetTransform(b2Vec2(player.respawnPosition.x, player.respawnPosition.y), player.respawnAngle);
+    player.body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+    player.body->SetAngularVelocity(0.0f);
+    player.trailIndex = 0;
+    player.trailWrites = 0;
+    if (camera != nullptr)
+    {
+        camera->centreX = player.body->GetPosition().x;
+        camera->centreY = player.body->GetPosition().y;
+        camera->viewHeight = CameraBaseHeight;
+    }
+    for (Trinket& trinket : trinkets)
+        trinket.timer = 0.0f;
+}
+
+namespace
+{
+/// Strict overlap of a box (min x, max x, min y, max y) with the view.
+bool MeetsView(float minX, float maxX, float minY, float maxY, const float (&view)[4])
+{
+    return view[1] > minX && maxX > view[0] && view[3] > minY && maxY > view[2];
+}
+
+/// Everything a gate draws lies within this of its posts or its respawn point: the posts' rims,
+/// and the figure that travels to the respawn point with its corner circles.
+constexpr float GateDrawingReach = 0.35f;
+} // namespace
+
+void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts)
+{
+    for (WorldShape& shape : worldShapes)
+    {
+        if (!MeetsView(shape.minX, shape.maxX, shape.minY, shape.maxY, view))
+            continue;
+        // Strips exist only in play; the editor sees single edges with their selection colours.
+        if (shape.strips.count > 0)
+        {
+            for (const SurfaceStrip& strip : shape.strips)
+                strip.Draw(lines);
+        }
+        else
+        {
+            for (const ShapeSegment& segment : shape.segments)
+                segment.Draw(lines, shape.selected);
+        }
+    }
+
+    for (Trinket& trinket : trinkets)
+        if (trinket.HitTestRect(view[0], view[1], view[2], view[3]))
+            trinket.Draw(lines);
+
+    for (Player& player : players)
+        player.Draw(lines);
+
+    GateProgress progress;
+    if (localPlayer != nullptr)
+        progress = {localPlayer->lastWaypoint, localPlayer->timeSinceWaypoint};
+    for (Waypoint& waypoint : waypoints)
+    {
+        const float minX = std::min({waypoint.endA.x, waypoint.endB.x, waypoint.respawnPoint.x}) - GateDrawingReach;
+        const float maxX = std::max({waypoint.endA.x, waypoint.endB.x, waypoint.respawnPoint.x}) + GateDrawingReach;
+        const float minY = std::min({waypoint.endA.y, waypoint.endB.y, waypoint.respawnPoint.y}) - GateDrawingReach;
+        const float maxY = std::max({waypoint.endA.y, waypoint.endB.y, waypoint.respawnPoint.y}) + GateDrawingReach;
+        if (MeetsView(minX, maxX, minY, maxY, view))
+            waypoint.Draw(lines, localPlayer != nullptr ? &progress : nullptr);
+    }
+
+    if (!drawSignposts)
+        return;
+    for (const Signpost& signpost : signposts)
+    {
+        const float r = Signpost::MarkerRadius;
+        if (MeetsView(signpost.position.x - r, signpost.position.x + r, signpost.position.y - r,
+                      signpost.position.y + r, view))
+        {
+            lines.currentColour = signpost.selected ? SelectedColour : Signpost::MarkerColour;
+            signpost.DrawMarker(lines);
+        }
+    }
+}
+
+void Level::EndGame()
+{
+    if (localPlayer != nullptr)
+    {
+        InfoLog << "Level ended; the local player travelled " << localPlayer->distanceTravelled << " units.";
+        InfoLog.EndMessage();
+    }
+    DestroyPhysicsWorld();
+    for (Trinket& trinket : trinkets)
+        trinket.timer = 0.0f;
+}
