@@ -63,7 +63,8 @@ public:
     /// range), is logged and leaves no level and the screen as it was: false.
     bool StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex);
     /// Destroys the level in play and returns to the level select, the camera back at (0, 0)
-    /// with a view height of 10.
+    /// with a view height of 10. A host first tells its clients that the level is over; a client
+    /// tells its host that it left.
     void LeaveLevel();
 
     uint32_t screenState = MainScreen;
@@ -94,8 +95,15 @@ private:
     void UpdateMainScreen();
     void UpdateOptionsScreen();
     void UpdateCreditsScreen();
-    void UpdateLevelSelectScreen();
-    void UpdatePlayScreen();
+    /// The level list with the lobby window beside it; a start from the network starts its level.
+    void UpdateLevelSelectScreen(const ClientResponseAction& action);
+    /// One frame of the level in play; Escape or an end from the network leaves it.
+    void UpdatePlayScreen(const ClientResponseAction& action);
+    /// A level button: alone, the level is played; while hosting, it is announced to everybody
+    /// first and played with every player of the lobby.
+    void PlayChosenLevel(const std::string& levelName);
+    /// Plays the level that the host started, as this machine's player number.
+    void StartSharedLevel(const ClientResponseAction& action);
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
     /// Starts `FetchPublicAddress` on a thread of its own.

@@ -19,29 +19,10 @@
 
 namespace net_testing
 {
-/// Starts `level` as a game of `count` players with `localIndex` steered here: a physics world
-/// and one small dynamic body per player at the level start.
+/// Starts `level` as a game of `count` players with `localIndex` steered here.
 inline void StartLevel(Level& level, int32_t count, uint32_t localIndex)
 {
-    level.Start(count, localIndex);
-    if (level.players.count == static_cast<uint32_t>(count))
-        return;
-    // Level play has not landed in this tree yet: build what it builds, as far as the network
-    // reads and writes it.
-    level.CreatePhysicsWorld();
-    level.players.Resize(static_cast<uint32_t>(count));
-    level.localPlayer = &level.players[localIndex];
-    level.localPlayer->isLocal = true;
-    for (Player& player : level.players)
-    {
-        b2BodyDef definition;
-        definition.type = b2_dynamicBody;
-        definition.position.Set(level.start.position.x, level.start.position.y);
-        player.body = level.world->CreateBody(&definition);
-        b2CircleShape circle;
-        circle.m_radius = 0.1f;
-        player.body->CreateFixture(&circle, 1.0f);
-    }
+    ASSERT_TRUE(level.Start(count, localIndex));
 }
 
 /// The lines of a manager's lobby list.

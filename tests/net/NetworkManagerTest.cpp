@@ -187,7 +187,12 @@ TEST_F(NetworkLobby, StatesReachTheRightPlayerEveryThirdFrame)
         EXPECT_TRUE(seen.fangHeld);
         EXPECT_EQ(seen.rotateInput, -1.0f);
         EXPECT_FLOAT_EQ(seen.body->GetLinearDamping(), 1.5f) << "the brake damps the body";
+        EXPECT_FLOAT_EQ(seen.body->GetPosition().x, 4.0f);
+        EXPECT_FLOAT_EQ(seen.body->GetPosition().y, 2.5f);
+        EXPECT_FLOAT_EQ(seen.body->GetAngle(), 0.75f);
+        EXPECT_FLOAT_EQ(seen.body->GetLinearVelocity().x, 1.5f);
         EXPECT_FALSE(level->players[2].brakeHeld) << "nobody else's player is touched";
+        EXPECT_EQ(level->players[2].body->GetPosition().x, level->start.position.x);
     }
     EXPECT_EQ(boLevel.players[0].rotateInput, 1.0f) << "the host's own state reaches the clients";
     // Each machine's own player is steered by nobody but itself.

@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include <box2d/box2d.h>
 #include <enet/enet.h>
 
 #include "Camera.h"
@@ -56,29 +55,6 @@ std::string FirstShippedLevel()
             found.push_back(entry.path().string());
     std::sort(found.begin(), found.end());
     return found.empty() ? std::string() : found.front();
-}
-
-void StartLevel(Level& level, int32_t count, uint32_t localIndex)
-{
-    level.Start(count, localIndex);
-    if (level.players.count == static_cast<uint32_t>(count))
-        return;
-    // Level play has not landed in this tree yet: build what it builds, as far as the network
-    // reads and writes it.
-    level.CreatePhysicsWorld();
-    level.players.Resize(static_cast<uint32_t>(count));
-    level.localPlayer = &level.players[localIndex];
-    level.localPlayer->isLocal = true;
-    for (Player& player : level.players)
-    {
-        b2BodyDef definition;
-        definition.type = b2_dynamicBody;
-        definition.position.Set(level.start.position.x, level.start.position.y);
-        player.body = level.world->CreateBody(&definition);
-        b2CircleShape circle;
-        circle.m_radius = 0.1f;
-        player.body->CreateFixture(&circle, 1.0f);
-    }
 }
 
 struct Machine
@@ -138,7 +114,7 @@ bool Figure(int clientCount, const std::string& levelPath, bool paced, Camera& c
         machine.level = std::make_unique<Level>(&camera);
         if (!levelPath.empty())
             machine.level->ReadFromFile(levelPath);
-        StartLevel(*machine.level, count, index);
+        machine.level->Start(count, index);
         machine.network.level = machine.level.get();
     };
     startOwn(host, host.network.GetPlayerCount(), 0);

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include <box2d/box2d.h>
+#include <box2d/b2_body.h>
 #include <enet/enet.h>
 
 #include "Level.h"
@@ -38,28 +38,6 @@ ENetHost* SharedHost()
         return enet_host_create(&address, 4, 2, 0, 0);
     }();
     return host;
-}
-
-void StartLevel(Level& level, int32_t count, uint32_t localIndex)
-{
-    level.Start(count, localIndex);
-    if (level.players.count == static_cast<uint32_t>(count))
-        return;
-    // Level play has not landed in this tree yet: build what it builds, as far as the network
-    // reads and writes it.
-    level.CreatePhysicsWorld();
-    level.players.Resize(static_cast<uint32_t>(count));
-    level.localPlayer = &level.players[localIndex];
-    level.localPlayer->isLocal = true;
-    for (Player& player : level.players)
-    {
-        b2BodyDef definition;
-        definition.type = b2_dynamicBody;
-        player.body = level.world->CreateBody(&definition);
-        b2CircleShape circle;
-        circle.m_radius = 0.1f;
-        player.body->CreateFixture(&circle, 1.0f);
-    }
 }
 
 void Check(bool condition)
@@ -106,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
         if (inLevel)
         {
             const uint32_t local = client ? static_cast<uint32_t>(players > 1 ? 1 : 0) : 0u;
-            StartLevel(level, players, local);
+            level.Start(players, local);
             manager.level = &level;
         }
 
