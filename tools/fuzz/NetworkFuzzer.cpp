@@ -63,7 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
         // One budget of error lines for the whole run, as one game would have, rather than a
         // fresh one per input that would write gigabytes of log.
         static LogRateLimit dropLog = manager.dropLog;
+        static LogRateLimit lobbyLog = manager.lobbyLog;
         manager.dropLog = dropLog;
+        manager.lobbyLog = lobbyLog;
         Level level(nullptr);
         if (client)
         {
@@ -121,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
         }
 
         dropLog = manager.dropLog;
+        lobbyLog = manager.lobbyLog;
         // The shared host is not the manager's to close.
         manager.host = nullptr;
         manager.role = NetworkRole::None;
