@@ -1,6 +1,7 @@
 // A host and several clients in one process over loopback: the lobby, chat, renumbering, the
 // start and end of a shared level, and player states on their way between the machines.
 #include <cmath>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -361,5 +362,47 @@ TEST_F(NetworkLobby, APeerThatNeverJoinedLeavesWithoutAWord)
     enet_host_destroy(silent);
     EXPECT_EQ(Lines(ada), (std::vector<std::string>{"Welcome to Den, Ada. You are player 1."}));
     EXPECT_EQ(Lines(server), (std::vector<std::string>{"Ada has joined the server."}));
+    EXPECT_EQ(ada.ownPlayerNumber, 1);
+}
+
+TEST_F(NetworkLobby, CallsOutsideTheirRoleAreLoggedAndChangeNothing)
+{
+    NetworkManager alone;
+    struct Case
+    {
+        const char* logged;
+        std::function<void()> call;
+    };
+    const Case cases[] = {
+        {"[NetworkManager.cpp:164]Attempted to close a server but machine isn't acting as one!", [&] { alone.CloseServer(); }},
+        {"[NetworkManager.cpp:201]Attempted to leave a server but machine isn't a client!", [&] { alone.Leave(); }},
+        {"[NetworkManager.cpp:491]Only a server should be reshuffling players, something is broken.", [&] { alone.ReshufflePlayers(1); }},
+        {"[NetworkManager.h:107]Attempted to send packet to server on non-client machine.", [&] { alone.SendPacketToServer(DepartedPacket{}); }},
+        {"[NetworkManager.h:123]Attempted to send packet to client on non-server machine.", [&] { alone.SendPacketToClient(nullptr, EndGamePacket{}); }},
+        {"[NetworkManager.h:136]Attempted to broadcast packet on non-server machine.", [&] { alone.BroadcastPacket(EndGamePacket{}); }},
+    };
+    for (const Case& c : cases)
+    {
+        LogWatch errors(ErrorLog);
+        c.call();
+        EXPECT_TRUE(errors.Saw(c.logged)) << c.logged;
+        EXPECT_EQ(alone.role, NetworkRole::None);
+        EXPECT_EQ(alone.host, nullptr);
+    }
+}
+
+TEST_F(NetworkLobby, ASecondHostOnTheSamePortFailsAndStaysOutOfTheLobby)
+{
+    Host();
+    NetworkManager second;
+    second.port = server.host->address.port;
+    LogWatch errors(ErrorLog);
+    second.StartServer();
+    EXPECT_TRUE(errors.Saw("[NetworkManager.cpp:147]Failed to create server."));
+    EXPECT_EQ(second.role, NetworkRole::None);
+    EXPECT_EQ(second.host, nullptr);
+    EXPECT_EQ(second.ownPlayerNumber, -1);
+    // The lobby that runs goes on.
+    NetworkManager& ada = Join("Ada");
     EXPECT_EQ(ada.ownPlayerNumber, 1);
 }
