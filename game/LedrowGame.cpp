@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 #include <utility>
+#include <system_error>
+#include <thread>
 
 #include <box2d/box2d.h>
 #include <enet/enet.h>
@@ -17,8 +19,10 @@
 #include <imgui_impl_opengl3.h>
 #include <glm/gtc/type_ptr.hpp>
 
+#include "LevelEditor.h"
 #include "LogChannel.h"
 #include "Signpost.h"
+#include "PublicAddress.h"
 #include "Utilities.h"
 #include "WorldShape.h"
 
@@ -100,7 +104,7 @@ LedrowGame::LedrowGame()
 
     config.Save();
 
-    // The public-address fetch starts here, on a thread of its own that is detached at once.
+    StartPublicAddressFetch();
 
     if (enet_initialize() != 0)
     {
@@ -149,8 +153,13 @@ LedrowGame::~LedrowGame()
     fontChannel.reset();
     worldShapesChannel.reset();
     magnetismChannel.reset();
-    // Its magnet textures need the context, which the base still holds.
+    // Its magnet textures need the context, which the base still holds. An editor still open when
+    // the window closes goes with the game.
+    network.level = nullptr;
     level.reset();
+    editor.reset();
+    // Done with the network before its library goes: clients hear that a host closed.
+    network.Shutdown();
     if (networkLibraryStarted)
         enet_deinitialize();
 }
@@ -159,7 +168,9 @@ void LedrowGame::UpdateMenus()
 {
     if (!IsReady())
         return;
-    // The network is serviced first; what it answers drives the level-select and play screens.
+    // The network is serviced first; what it answers drives the level-select and play screens,
+    // and every other screen drops it.
+    const ClientResponseAction action = network.Update();
     Step();
     switch (screenState)
     {
@@ -167,13 +178,13 @@ void LedrowGame::UpdateMenus()
         UpdateMainScreen();
         break;
     case LevelSelect:
-        UpdateLevelSelectScreen();
+        UpdateLevelSelectScreen(action);
         break;
     case Playing:
-        UpdatePlayScreen();
+        UpdatePlayScreen(action);
         break;
     case LevelEditorScreen:
-        // The editor runs here.
+        UpdateEditorScreen();
         break;
     case OptionsScreen:
         UpdateOptionsScreen();
@@ -351,19 +362,14 @@ Level* LedrowGame::LevelShown(bool& live) const
     return nullptr;
 }
 
-void LedrowGame::CollectEditorLines()
-{
-    // The editor's lines come from `LevelEditor::Draw(worldLines)` here, once the editor exists.
-}
-
 Level* LedrowGame::EditorLevel() const
 {
-    return nullptr; // the editor's own level, once the editor exists
+    return editor ? editor->level.get() : nullptr;
 }
 
 bool LedrowGame::EditorPlayTesting() const
 {
-    return false; // whether the editor play-tests, once the editor exists
+    return editor && editor->playTesting;
 }
 
 void LedrowGame::LoadEffects()
@@ -425,13 +431,32 @@ void LedrowGame::ReloadEffects()
     currentEffect = effects[inUseName].get();
 }
 
+void LedrowGame::StartPublicAddressFetch()
+{
+    // Detached at once: nothing waits for it, and the game can quit while it still runs.
+    try
+    {
+        std::thread(FetchPublicAddress).detach();
+    }
+    catch (const std::system_error& fault)
+    {
+        ErrorLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
+        ErrorLog.EndMessage();
+    }
+}
+
 void LedrowGame::UpdateMainScreen()
 {
     BeginMenuWindow("Main screen");
     if (ImGui::Button("Play"))
         screenState = LevelSelect;
     if (ImGui::Button("Level editor"))
-        screenState = LevelEditorScreen; // the new editor is created here, on the game's camera and window
+    {
+        screenState = LevelEditorScreen;
+        editor = std::make_unique<LevelEditor>(&camera, window);
+        InfoLog << "Opened the level editor.";
+        InfoLog.EndMessage();
+    }
     if (ImGui::Button("Options"))
         screenState = OptionsScreen;
     if (ImGui::Button("Credits"))
@@ -491,10 +516,14 @@ void LedrowGame::UpdateCreditsScreen()
     ImGui::End();
 }
 
-void LedrowGame::UpdateLevelSelectScreen()
+void LedrowGame::UpdateLevelSelectScreen(const ClientResponseAction& action)
 {
-    // network: a start action from the network manager starts its level here with the action's
-    // player count and this machine's player number, and nothing else is drawn in that frame.
+    if (action.type == ClientResponseType::StartGame)
+    {
+        // Nothing else of this screen in that frame.
+        StartSharedLevel(action);
+        return;
+    }
     if (!levelNamesListed)
     {
         levelNames = ListDirectory(LevelFolder, "lrl");
@@ -502,46 +531,66 @@ void LedrowGame::UpdateLevelSelectScreen()
     }
 
     ImGui::Begin("Select your level:");
-    // network: while joined to a host, the level buttons are disabled; the host chooses.
     const std::string* chosen = nullptr;
     for (uint32_t i = 0; i < levelNames.count; ++i)
     {
         // File names are unique in the folder, but the user-interface library reads "##" in a
         // label as the start of an identifier of its own.
         ImGui::PushID(static_cast<int>(i));
+        // Greyed out while joined (the host chooses), and while hosting for a level whose name
+        // cannot travel to the others.
+        ImGui::BeginDisabled(!network.CanChooseLevel(levelNames[i]));
         if (ImGui::Button(levelNames[i].c_str()) && chosen == nullptr)
             chosen = &levelNames[i];
+        ImGui::EndDisabled();
         ImGui::PopID();
     }
     ImGui::Separator();
     const bool back = ImGui::Button("Back");
     ImGui::End();
-    // network: the lobby window is drawn here.
+    network.DrawLobby();
 
     if (chosen != nullptr)
     {
-        // network: a host broadcasts the start packet with the level's name and its player count
-        // (peers plus one) before loading it, and starts with that count.
         const std::string name = *chosen;
-        StartLevel(name, 1, 0);
+        PlayChosenLevel(name);
     }
     else if (back)
     {
-        // network: "Back" closes a hosted server or leaves a joined game, and the lobby returns
-        // to its first page.
+        network.LeaveLobby();
         levelNamesListed = false;
         screenState = MainScreen;
     }
 }
 
-void LedrowGame::UpdatePlayScreen()
+void LedrowGame::UpdatePlayScreen(const ClientResponseAction& action)
 {
     if (!level)
         return;
+    // A level that the host ends is still played through this frame.
     const bool escape = level->Update(timeScale * frameStep, window);
-    // network: an end action from the network manager ends the level here as well.
-    if (escape)
+    if (escape || action.type == ClientResponseType::EndGame)
         LeaveLevel();
+}
+
+void LedrowGame::PlayChosenLevel(const std::string& levelName)
+{
+    int32_t playerCount = 1;
+    if (network.role == NetworkRole::Server)
+    {
+        // Everybody hears of it before the host loads it; a name that cannot travel is not
+        // played at all rather than played alone.
+        if (!network.AnnounceLevelStart(levelName))
+            return;
+        playerCount = network.GetPlayerCount();
+    }
+    StartLevel(levelName, playerCount, 0);
+}
+
+void LedrowGame::StartSharedLevel(const ClientResponseAction& action)
+{
+    // The manager passes on only a start that has a place for this machine's number.
+    StartLevel(action.levelName, action.playerCount, static_cast<uint32_t>(network.ownPlayerNumber));
 }
 
 bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex)
@@ -555,13 +604,14 @@ bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, u
         ErrorLog.EndMessage();
         return false;
     }
+    network.level = nullptr;
     level.reset();
     auto next = std::make_unique<Level>(&camera);
     next->LoadFromFile(LevelFolder + levelName);
     if (!next->Start(playerCount, localIndex))
         return false;
     level = std::move(next);
-    // network: the network manager's level becomes this one.
+    network.level = level.get();
     const b2Vec2 at = level->localPlayer->body->GetPosition();
     camera.centreX = at.x;
     camera.centreY = at.y;
@@ -572,34 +622,68 @@ bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, u
 
 void LedrowGame::LeaveLevel()
 {
-    // network: a host broadcasts the end packet here; a joined client sends its departure to the
-    // host and logs "This player departed - informing server.".
+    if (network.role == NetworkRole::Server)
+        network.AnnounceLevelEnd();
+    else if (network.role == NetworkRole::Client)
+        network.AnnounceDeparture();
+    network.level = nullptr;
     level.reset();
-    // network: the network manager's level becomes null.
     screenState = LevelSelect;
     camera.centreX = 0.0f;
     camera.centreY = 0.0f;
     camera.viewHeight = 10.0f;
 }
 
-void LedrowGame::OnMouseDown(int32_t)
+void LedrowGame::UpdateEditorScreen()
 {
-    // Mouse presses reach the level editor here, on its screen only.
+    if (!editor)
+        return;
+    const bool open = editor->Update(mouseWorldPosition, mouseMovement, timeScale * frameStep);
+    if (open)
+        return;
+    editor.reset();
+    InfoLog << "Closed the level editor.";
+    InfoLog.EndMessage();
+    screenState = MainScreen;
+    camera.centreX = 0.0f;
+    camera.centreY = 0.0f;
+    camera.viewHeight = 10.0f;
 }
 
-void LedrowGame::OnMouseUp(int32_t)
+void LedrowGame::CollectEditorLines()
 {
-    // Mouse releases reach the level editor here, on its screen only.
+    if (editor)
+        editor->Draw(worldLines);
 }
 
-void LedrowGame::OnScroll(bool)
+void LedrowGame::OnMouseDown(int32_t button)
 {
-    // The wheel zooms the editor's view here, on its screen and while it is not play-testing.
+    if (screenState == LevelEditorScreen && editor && button >= 0)
+        editor->OnMouseDown(static_cast<uint32_t>(button));
 }
 
-void LedrowGame::OnKey(int32_t key, bool pressed, bool, bool, bool)
+void LedrowGame::OnMouseUp(int32_t button)
 {
-    // Keys reach the level editor here, on its screen only.
+    if (screenState == LevelEditorScreen && editor && button >= 0)
+        editor->OnMouseUp(static_cast<uint32_t>(button));
+}
+
+void LedrowGame::OnScroll(bool up)
+{
+    if (screenState != LevelEditorScreen || !editor || editor->playTesting)
+        return;
+    // One step up and one down give the view back to within rounding: 0.8333333 is the f32
+    // nearest to 1 / 1.2.
+    camera.viewHeight /= up ? 1.2f : 0.8333333f;
+    camera.viewHeight = std::clamp(camera.viewHeight, SmallestEditorView, LargestEditorView);
+}
+
+void LedrowGame::OnKey(int32_t key, bool pressed, bool alt, bool control, bool shift)
+{
+    if (screenState == LevelEditorScreen && editor && key >= 0)
+        editor->OnKey(static_cast<uint32_t>(key), pressed, alt, control, shift);
+    // Then, on every screen, pressing the grave accent reloads every post effect and selects
+    // "Passthrough".
     if (key == GLFW_KEY_GRAVE_ACCENT && pressed)
         ReloadEffects();
 }

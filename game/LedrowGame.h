@@ -11,9 +11,12 @@
 #include "GameBase.h"
 #include "Level.h"
 #include "Mesh.h"
+#include "NetworkManager.h"
 #include "PhysicsStep.h"
 #include "PostEffect.h"
 #include "Shader.h"
+
+class LevelEditor;
 
 /// The game: on top of the window, frame step and camera of `GameBase` it runs the screens and
 /// owns the off-screen channels, meshes and shaders of the render pass. `main` builds one and
@@ -88,6 +91,8 @@ public:
     /// read, which slows the frame down. A pass that did not run takes 0.
     std::array<double, RenderPassCount> renderPassMilliseconds{};
     bool measureRenderPasses = false;
+    /// The level editor, owned; it exists exactly while the editor screen is open.
+    std::unique_ptr<LevelEditor> editor;
     /// The folder of the level files that the level select lists and plays.
     static constexpr const char* LevelFolder = "Data/Levels/";
 
@@ -99,12 +104,15 @@ public:
     /// range), is logged and leaves no level and the screen as it was: false.
     bool StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex);
     /// Destroys the level in play and returns to the level select, the camera back at (0, 0)
-    /// with a view height of 10.
+    /// with a view height of 10. A host first tells its clients that the level is over; a client
+    /// tells its host that it left.
     void LeaveLevel();
 
     uint32_t screenState = MainScreen;
     /// The level in play, owned; null on every screen but the play screen.
     std::unique_ptr<Level> level;
+    /// Multiplayer: the lobby, its peers and the shared level's player states.
+    NetworkManager network;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
     Font font;
@@ -128,6 +136,12 @@ public:
     int32_t windowWidth = 0;  ///< pixels, as last resized or applied
     int32_t windowHeight = 0; ///< pixels
 
+    /// The view heights between which the wheel zooms the editor's view, world units: a view
+    /// beyond them has no use within the level's coordinates and would lose the projection to
+    /// float rounding.
+    static constexpr float SmallestEditorView = 0.01f;
+    static constexpr float LargestEditorView = 4.0e6f;
+
     /// The menus' font file, added to the user-interface library at 32 pixels when it can be read.
     static constexpr const char* MenuFontPath = "Fonts/Atkinson-Hyperlegible-Bold-102.otf";
 
@@ -135,18 +149,29 @@ private:
     void UpdateMainScreen();
     void UpdateOptionsScreen();
     void UpdateCreditsScreen();
-    void UpdateLevelSelectScreen();
-    void UpdatePlayScreen();
+    /// One frame of the editor screen; closes the editor when it reports that it was closed.
+    void UpdateEditorScreen();
+    /// The editor's lines for this frame (`LevelEditor::Draw`), collected into the world's line
+    /// batch while it does not play-test.
+    void CollectEditorLines();
+    /// The level list with the lobby window beside it; a start from the network starts its level.
+    void UpdateLevelSelectScreen(const ClientResponseAction& action);
+    /// One frame of the level in play; Escape or an end from the network leaves it.
+    void UpdatePlayScreen(const ClientResponseAction& action);
+    /// A level button: alone, the level is played; while hosting, it is announced to everybody
+    /// first and played with every player of the lobby.
+    void PlayChosenLevel(const std::string& levelName);
+    /// Plays the level that the host started, as this machine's player number.
+    void StartSharedLevel(const ClientResponseAction& action);
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
+    /// Starts `FetchPublicAddress` on a thread of its own.
+    void StartPublicAddressFetch();
 
     /// The level whose world the render pass shows on this screen, and whether it is live
     /// (being played, so that its fills and magnet fields are drawn): the level in play on the
     /// play screen, the editor's level on the editor screen (live only while it play-tests).
     Level* LevelShown(bool& live) const;
-    /// The editor screen's own drawing, collected into the world's lines while the editor is not
-    /// play-testing: `LevelEditor::Draw` with the line batch.
-    void CollectEditorLines();
     /// The editor's level, null while the editor screen is closed.
     Level* EditorLevel() const;
     /// True while the editor play-tests its level.

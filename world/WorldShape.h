@@ -16,7 +16,6 @@ class b2Body;
 class b2World;
 class LineRenderer;
 class Mesh;
-struct ShapeEditState;
 
 /// What a pick or a drag addresses on a shape point; also the `kind` of
 /// `WorldShape::SetPointVector`.
@@ -137,10 +136,11 @@ public:
     /// Draws the points (red corners, blue smooth points) and the handles of curved edges, each
     /// marked by a cross of half size `radius`.
     void DrawEditor(LineRenderer& lines, float radius) const;
-    /// Records in `state` the handle or point within `radius` of `point` (handles first, lower
-    /// indices first) and a snapshot of the points; nothing picked gives index -1 and kind 3 and
-    /// keeps the old snapshot.
-    void PickElement(glm::vec2 point, float radius, ShapeEditState& state) const;
+    /// The handle or point within `radius` of `point`: handles of curved edges first (handle B
+    /// before handle A of the same point), then positions, the lower index winning among equals.
+    /// True with `index` and `kind` set; false with index -1 and kind `ElementNone` when nothing
+    /// is that near.
+    bool FindElement(glm::vec2 point, float radius, int32_t& index, uint32_t& kind) const;
     /// True, with `segmentIndex` set, when an edge comes within `radius` of `point`; the first in
     /// order wins. `segmentIndex` is untouched otherwise.
     bool IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex) const;

@@ -11,6 +11,7 @@
 
 #include "ByteBlob.h"
 #include "LedrowGame.h"
+#include "LevelEditor.h"
 #include "LogChannel.h"
 #include "Utilities.h"
 
@@ -223,6 +224,52 @@ TEST_F(GameHarness, ButtonsMoveBetweenTheScreens)
     Click("Main screen", "Quit", 4);
     EXPECT_TRUE(game.quit);
     EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+}
+
+TEST_F(GameHarness, TheEditorScreenTakesTheInputAndClosesBackToTheMainScreen)
+{
+    Click("Main screen", "Level editor", 1);
+    ASSERT_EQ(game.screenState, LedrowGame::LevelEditorScreen);
+    ASSERT_NE(game.editor, nullptr);
+    Frames(2);
+    EXPECT_NE(ImGui::FindWindowByName("Creation toolbox"), nullptr) << "the editor draws its windows";
+
+    game.OnScroll(true);
+    EXPECT_FLOAT_EQ(game.camera.viewHeight, 10.0f / 1.2f);
+    game.OnScroll(false);
+    EXPECT_NEAR(game.camera.viewHeight, 10.0f, 1e-5f) << "one step up and one down give the view back";
+    for (int i = 0; i < 200; ++i)
+        game.OnScroll(true);
+    EXPECT_EQ(game.camera.viewHeight, LedrowGame::SmallestEditorView) << "zooming in stops at a usable view";
+
+    game.OnKey(GLFW_KEY_EQUAL, true, false, false, false);
+    EXPECT_EQ(game.editor->gridSpacing, 0.5f);
+    glfwSetCursorPos(game.window, 1500.0, 900.0); // clear of the editor's windows
+    Frames(2);
+    game.editor->creationMode = CreateTrinkets;
+    game.OnMouseDown(GLFW_MOUSE_BUTTON_RIGHT);
+    EXPECT_EQ(game.editor->creationMode, CreateNothing) << "mouse presses reach the editor";
+
+    game.editor->playTesting = true;
+    const float zoomed = game.camera.viewHeight;
+    game.OnScroll(false);
+    EXPECT_EQ(game.camera.viewHeight, zoomed) << "no zoom while play-testing";
+    game.editor->playTesting = false;
+
+    game.screenState = LedrowGame::OptionsScreen;
+    game.OnKey(GLFW_KEY_EQUAL, true, false, false, false);
+    game.OnScroll(false);
+    EXPECT_EQ(game.editor->gridSpacing, 0.5f) << "keys reach the editor only on its screen";
+    EXPECT_EQ(game.camera.viewHeight, zoomed);
+
+    game.screenState = LedrowGame::LevelEditorScreen;
+    game.camera.centreX = 4.0f;
+    game.editor->closeRequested = true;
+    Frames(1);
+    EXPECT_EQ(game.editor, nullptr);
+    EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+    EXPECT_EQ(game.camera.centreX, 0.0f);
+    EXPECT_EQ(game.camera.viewHeight, 10.0f);
 }
 
 TEST_F(GameHarness, TheLevelSelectPlaysTheClickedLevelUntilItIsLeft)
