@@ -140,7 +140,8 @@ class Game:
                                    text=True, env=self.environment).stdout.split()
             return found[0] if found else None
         self.window = wait_for(find_window, "the %s's window" % self.name)
-        self.wait_for_line("ENet initialised successfully!")
+        # The post effects are loaded last; on a busy machine building them takes a while.
+        self.wait_for_line("post effect(s) from Effects/.", 60.0)
         time.sleep(1.0)
 
     def origin(self):
