@@ -8,6 +8,8 @@ scenarios:
   main-screen   the main screen: both title lines in distance-field text, nothing elsewhere
   level         the shipped level "03-magnets.lrl" in play: the ground's fill and outline, the
                 magnet field under the attracting ceiling and a signpost's text
+  editor        the level editor on a new level: its grid a quarter unit apart and the level
+                start's marker at the origin
 """
 import os
 import shutil
@@ -140,9 +142,41 @@ def scenario_level(binary, artefacts):
     expect(read("Error_log.txt") == "", "errors were logged: %r" % read("Error_log.txt"))
 
 
+def scenario_editor(binary, artefacts):
+    game = Game(binary)
+    try:
+        game.wait_until_shown()
+        game.click(BUTTON_X, row_centre(MAIN_SCREEN["Level editor"]))
+        wait_for(lambda: "Opened the level editor." in read("Info_log.txt"), "the editor to open")
+        game.move_to(*RESTING_POINT)
+        time.sleep(1.0)
+        origin = game.geometry()[:2]
+        shot = game.screenshot("editor.png")
+        keep(shot, artefacts, "editor.png")
+
+        # The camera is where the main screen left it: (0, 0), 10 units high, 128 pixels a unit.
+        left, top, width, height = world_box(2.0, 6.0, -4.0, -1.0)
+        pixels = region_pixels(shot, origin[0] + left, origin[1] + top, width, height)
+        def grid_coloured(x, y):
+            at = 3 * (y * width + x)
+            r, g, b = pixels[at], pixels[at + 1], pixels[at + 2]
+            return 30 < r < 160 and abs(r - g) < 20 and abs(r - b) < 30
+        # A column on a grid line is grid-coloured most of the way down; one between lines is not.
+        line_columns = [x for x in range(width) if sum(grid_coloured(x, y) for y in range(height)) > 0.8 * height]
+        groups = [x for i, x in enumerate(line_columns) if i == 0 or x - line_columns[i - 1] > 1]
+        expect(14 <= len(groups) <= 18, "not a grid a quarter unit apart: %d vertical lines in 4 units" % len(groups))
+        between = sum(1 for x in range(width) for y in range(height) if not grid_coloured(x, y)) / (width * height)
+        expect(between > 0.5, "the grid covers the view instead of lining it (%.3f left dark)" % between)
+        marker = share(shot, origin, world_box(-0.3, 0.3, -0.3, 0.3), lambda r, g, b: min(r, g, b) > 150)
+        expect(marker > 0.02, "no level start marker at the origin (%.3f of its box)" % marker)
+    finally:
+        game.stop()
+    expect(read("Error_log.txt") == "", "errors were logged: %r" % read("Error_log.txt"))
+
+
 def main():
     scenario, binary, artefacts = sys.argv[1:4]
-    scenarios = {"main-screen": scenario_main_screen, "level": scenario_level}
+    scenarios = {"main-screen": scenario_main_screen, "level": scenario_level, "editor": scenario_editor}
     try:
         scenarios[scenario](os.path.abspath(binary), os.path.abspath(artefacts))
     except Failure as failure:
