@@ -111,8 +111,7 @@ void WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, ui
     blob.WriteHeader();
     blob.WriteU32(width);
     blob.WriteU32(height);
-    for (uint32_t k = 0; k < image.count; ++k)
-        blob.WriteU16(image.items[k]);
+    blob.WriteArray(image.items, image.count);
     blob.Compress();
     blob.WriteToFile(path);
 }
