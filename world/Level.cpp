@@ -1,11 +1,14 @@
 #include "Level.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include <box2d/box2d.h>
 
 #include "ByteBlob.h"
 #include "LogChannel.h"
+#include "OverlapBudget.h"
 #include "PhysicsStep.h"
 
 namespace
@@ -58,6 +61,15 @@ bool Level::Deserialise(ByteBlob& blob)
     if (!blob.CheckType(TypeId))
         return false;
     Clear();
+    // Charged as each record is read, so that a file too large to hold is refused at the record
+    // that goes over rather than after everything it asks for has been made.
+    uint64_t cost = 0;
+    auto affords = [&cost](uint64_t units) {
+        cost += units;
+        return cost <= MaxLoadCost;
+    };
+    const std::string tooLarge =
+        "it is too large to load (its records and edges cost more than " + std::to_string(MaxLoadCost) + ")";
     try
     {
         start.ReadFields(blob);
@@ -65,11 +77,26 @@ bool Level::Deserialise(ByteBlob& blob)
         WorldShape shape;
         shape.levelTime = &time;
         while (shape.Deserialise(blob))
-            worldShapes.PushBack(shape);
+        {
+            // The points are charged before their edges are measured, which costs a little time
+            // for each. A point that a physics chain follows costs twice: it makes two boxes in
+            // the physics world's tree, one for each side.
+            if (!affords(ShapeRecordCost + PointRecordCost * shape.points.count))
+                return Refuse(tooLarge);
+            const WorldShape::CompiledSize size = shape.MeasureCompiled();
+            if (!affords(size.points + size.chainedPoints))
+                return Refuse(tooLarge);
+            // Moved, not copied: the next shape is read into arrays that start from nothing, so
+            // a shape without points holds no blocks at all.
+            shape.points.Reserve(shape.points.count);
+            worldShapes.PushBack(std::move(shape));
+        }
 
         Trinket trinket;
         while (trinket.Deserialise(blob))
         {
+            if (!affords(TrinketRecordCost))
+                return Refuse(tooLarge);
             trinket.timer = 0.0f;
             trinkets.PushBack(trinket);
         }
@@ -79,11 +106,19 @@ bool Level::Deserialise(ByteBlob& blob)
         waypoint.previous = -1;
         waypoint.levelTime = &time;
         while (waypoint.Deserialise(blob))
+        {
+            if (!affords(WaypointRecordCost))
+                return Refuse(tooLarge);
             waypoints.PushBack(waypoint);
+        }
 
         Signpost signpost;
         while (signpost.Deserialise(blob))
-            signposts.PushBack(signpost);
+        {
+            if (!affords(SignpostRecordCost + signpost.text.size() / SignpostTextBytesPerCost))
+                return Refuse(tooLarge);
+            signposts.PushBack(std::move(signpost));
+        }
     }
     catch (const ByteBlobError& error)
     {
@@ -112,15 +147,6 @@ bool Level::Deserialise(ByteBlob& blob)
     for (const Signpost& read : signposts)
         if (!read.IsSane())
             return Refuse("a signpost lies outside the world");
-
-    uint64_t compiledPoints = 0;
-    for (const WorldShape& read : worldShapes)
-    {
-        compiledPoints += read.CompiledPointCount();
-        if (compiledPoints > MaxCompiledPoints)
-            return Refuse("its world shapes are too large to compile (more than " + std::to_string(MaxCompiledPoints) +
-                          " edge samples)");
-    }
     return true;
 }
 
@@ -133,6 +159,14 @@ bool Level::LoadFromFile(const std::string& path)
 
 bool Level::ReadFromFile(const std::string& path)
 {
+    std::error_code error;
+    const uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (!error && bytes > MaxFileBytes)
+    {
+        Clear();
+        return Refuse("the file holds " + std::to_string(bytes) + " bytes, more than any level (" +
+                      std::to_string(MaxFileBytes) + ")");
+    }
     ByteBlob blob;
     // A file that cannot be opened or is no byte blob is logged here and leaves the blob in
     // write mode, whose tag check then fails (logged too): the level stays empty.
@@ -147,23 +181,41 @@ bool Level::ReadFromBlob(ByteBlob& blob)
         return false;
     for (WorldShape& shape : worldShapes)
         shape.Compile();
+    AllotDataTextures();
+    return true;
+}
 
+void Level::AllotDataTextures()
+{
     uint64_t texels = 0;
-    for (const WorldShape& shape : worldShapes)
-        for (const ShapeSegment& segment : shape.segments)
+    uint32_t leftOut = 0;
+    uint64_t widest = 0;
+    for (WorldShape& shape : worldShapes)
+        for (ShapeSegment& segment : shape.segments)
         {
+            segment.fieldLeftOut = false;
             uint64_t width = 0;
             uint64_t height = 0;
             segment.GetDataTextureSize(width, height);
-            if (width > ShapeSegment::MaxDataTextureSide || height > ShapeSegment::MaxDataTextureSide)
-                return Refuse("a magnetic edge is too long for its field (" + std::to_string(width) + " by " +
-                              std::to_string(height) + " texels)");
+            if (width == 0 || height == 0)
+                continue;
+            const bool tooWide = width > ShapeSegment::MaxDataTextureSide || height > ShapeSegment::MaxDataTextureSide;
+            if (tooWide || width * height > MaxDataTexels - texels)
+            {
+                segment.fieldLeftOut = true;
+                ++leftOut;
+                widest = std::max(widest, std::max(width, height));
+                continue;
+            }
             texels += width * height;
-            if (texels > MaxDataTexels)
-                return Refuse("its magnetic edges need more than " + std::to_string(MaxDataTexels) +
-                              " field texels");
         }
-    return true;
+    if (leftOut == 0)
+        return;
+    ErrorLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut
+             << " edges (the largest " << widest << " texels across): a level builds at most " << MaxDataTexels
+             << " field texels, and no field more than " << ShapeSegment::MaxDataTextureSide
+             << " across. Those edges still pull and push.";
+    ErrorLog.EndMessage();
 }
 
 void Level::BuildDataTextures()
@@ -176,8 +228,7 @@ void Level::BuildDataTextures()
 void Level::Clear()
 {
     DestroyPhysicsWorld();
-    // Fresh arrays rather than emptied ones: spare slots would otherwise keep the old shapes'
-    // segments and their data textures alive.
+    // Fresh arrays rather than emptied ones, so that a large level gives its blocks back.
     worldShapes = DynArray<WorldShape>();
     trinkets = DynArray<Trinket>();
     waypoints = DynArray<Waypoint>();
@@ -190,15 +241,22 @@ void Level::CreatePhysicsWorld()
 {
     DestroyPhysicsWorld();
     world = new b2World(PhysicsStep::Gravity());
+    OverlapBudget budget(*world, MaxStaticOverlaps);
     for (WorldShape& shape : worldShapes)
     {
-        shape.CreateBody(*world);
+        budget.Offer([&] { return shape.CreateBody(*world); });
         shape.BuildSurfaceStrips();
     }
     for (Trinket& trinket : trinkets)
-        trinket.CreateBody(*world);
+        budget.Offer([&] { return trinket.CreateBody(*world); });
     for (Waypoint& waypoint : waypoints)
-        waypoint.CreateBody(*world);
+        budget.Offer([&] { return waypoint.CreateBody(*world); });
+    if (budget.LeftOut() == 0)
+        return;
+    ErrorLog << LogLocation(__FILE__, 250) << "Level leaves " << budget.LeftOut()
+             << " objects out of its physics world: their shapes overlap each other more than "
+             << MaxStaticOverlaps << " times. They are drawn but nothing touches them.";
+    ErrorLog.EndMessage();
 }
 
 void Level::DestroyPhysicsWorld()
