@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <system_error>
+#include <vector>
 
 #include "LogChannel.h"
 
@@ -44,14 +45,20 @@ DynArray<std::string> ListDirectory(const std::string& folder, const std::string
         ErrorLog.EndMessage();
         return names;
     }
+    std::vector<std::string> found;
     for (const std::filesystem::directory_iterator end; entry != end; entry.increment(error))
     {
         if (error)
             break;
         const std::filesystem::path& path = entry->path();
         if (path.extension().string() == wanted)
-            names.PushBack(path.filename().string());
+            found.push_back(path.filename().string());
     }
+    // The file system's own order differs between machines and file systems; lists that players
+    // read (levels, effects) should come out the same everywhere, so they are sorted by name.
+    std::sort(found.begin(), found.end());
+    for (std::string& name : found)
+        names.PushBack(std::move(name));
     return names;
 }
 

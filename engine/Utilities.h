@@ -12,8 +12,8 @@
 std::string LoadFileToString(const std::string& path);
 
 /// The names (extension included, folder not) of the entries of `folder` whose extension is
-/// exactly "." + `extension`, in the order the file system lists them. A folder that cannot be
-/// read gives an empty list and is logged.
+/// exactly "." + `extension`, sorted by name (byte order), so that every machine lists them alike.
+/// A folder that cannot be read gives an empty list and is logged.
 DynArray<std::string> ListDirectory(const std::string& folder, const std::string& extension);
 
 /// The words of `line`, split at spaces only; runs of spaces give no empty words.

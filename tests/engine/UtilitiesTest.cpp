@@ -1,8 +1,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -15,11 +15,6 @@ void WriteText(const std::string& path, const std::string& text)
 {
     std::ofstream file(path, std::ios::binary);
     file << text;
-}
-
-std::set<std::string> AsSet(const DynArray<std::string>& names)
-{
-    return std::set<std::string>(names.begin(), names.end());
 }
 } // namespace
 
@@ -49,7 +44,7 @@ TEST(LoadFileToString, MissingFileIsReportedOnStandardOutput)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: missing.txt\n");
 }
 
-TEST(ListDirectory, MatchesTheExactExtension)
+TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)
 {
     std::filesystem::create_directory("listing");
     for (const char* name : {"a.fsd", "A.FSD", "a.fsd.bak", ".fsd", "b.vsd", "c.fsd"})
@@ -58,7 +53,8 @@ TEST(ListDirectory, MatchesTheExactExtension)
     std::filesystem::create_directory("listing/sub");
     WriteText("listing/sub/d.fsd", "x");
 
-    EXPECT_EQ(AsSet(ListDirectory("listing", "fsd")), (std::set<std::string>{"a.fsd", "c.fsd", "folder.fsd"}));
+    const DynArray<std::string> listed = ListDirectory("listing", "fsd");
+    EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), (std::vector<std::string>{"a.fsd", "c.fsd", "folder.fsd"}));
     EXPECT_EQ(ListDirectory("listing", "lrl").count, 0u);
 }
 
