@@ -67,15 +67,18 @@ public:
     /// start. Each record costs its fixed part below, each shape edge as many units as the
     /// points it compiles to (twice as many when its physics chain follows them: a curved or
     /// Jagged edge), and a signpost one unit more for every `SignpostTextBytesPerCost` bytes of
-    /// its text. 250,000 units hold some 12,000 to 25,000 world units of edges, or a quarter of
-    /// a million trinkets.
+    /// its text. Some records cost more than their bytes: the physics library visits every body
+    /// on every step, and a frame that shows the whole level draws every gate's posts and rings
+    /// (some two hundred lines), every signpost's marker and every shape point's handles.
+    /// 250,000 units hold some 12,000 to 25,000 world units of edges, 30,000 trinkets or
+    /// 7,000 gates.
     static constexpr uint64_t MaxLoadCost = 250'000;
-    static constexpr uint64_t ShapeRecordCost = 1;
+    static constexpr uint64_t ShapeRecordCost = 8;
     /// A shape point with its edge, before the points the edge compiles to.
-    static constexpr uint64_t PointRecordCost = 2;
-    static constexpr uint64_t TrinketRecordCost = 1;
-    static constexpr uint64_t WaypointRecordCost = 2;
-    static constexpr uint64_t SignpostRecordCost = 1;
+    static constexpr uint64_t PointRecordCost = 4;
+    static constexpr uint64_t TrinketRecordCost = 8;
+    static constexpr uint64_t WaypointRecordCost = 32;
+    static constexpr uint64_t SignpostRecordCost = 8;
     static constexpr uint64_t SignpostTextBytesPerCost = 16;
 
     /// The most magnet-field texels that a loaded level builds, over all its magnetic edges in
@@ -84,9 +87,10 @@ public:
     static constexpr uint64_t MaxDataTexels = 8u * 1024u * 1024u;
 
     /// How many overlaps of fixture boxes the static bodies of a level may make in its physics
-    /// world (see `OverlapBudget`): some ten times what the largest level within `MaxLoadCost`
-    /// needs when its edges do not lie over each other, and a second or two to start at most.
-    static constexpr uint64_t MaxStaticOverlaps = 16'000'000;
+    /// world (see `OverlapBudget`): about twice what the largest level within `MaxLoadCost`
+    /// needs when its edges do not lie over each other (a chain's boxes overlap some fifteen
+    /// others), and well under a second to start.
+    static constexpr uint64_t MaxStaticOverlaps = 8'000'000;
 
     /// Where the players appear.
     LevelStart start;

@@ -4,14 +4,15 @@
 
 namespace
 {
-/// Counts the boxes that a tree query meets, and stops the query once there are more than
-/// `limit`.
-struct OverlapCounter
+/// Counts the fixture boxes that a world query meets, and stops the query once there are more
+/// than `limit`. The world reports one box at a time, each child of a chain on its own.
+class OverlapCounter final : public b2QueryCallback
 {
+public:
     uint64_t limit = 0;
     uint64_t count = 0;
 
-    bool QueryCallback(int32 /*proxyId*/)
+    bool ReportFixture(b2Fixture* /*fixture*/) override
     {
         ++count;
         return count <= limit;
@@ -23,7 +24,6 @@ OverlapBudget::OverlapBudget(b2World& world, uint64_t maxOverlaps) : world(world
 
 bool OverlapBudget::Admit(b2Body* body)
 {
-    const b2BroadPhase& broadPhase = world.GetContactManager().m_broadPhase;
     OverlapCounter counter;
     counter.limit = budget - used;
     for (b2Fixture* fixture = body->GetFixtureList(); fixture != nullptr && counter.count <= counter.limit;
@@ -36,7 +36,7 @@ bool OverlapBudget::Admit(b2Body* body)
             b2AABB box = fixture->GetAABB(child);
             box.lowerBound -= b2Vec2(b2_aabbExtension, b2_aabbExtension);
             box.upperBound += b2Vec2(b2_aabbExtension, b2_aabbExtension);
-            broadPhase.Query(&counter, box);
+            world.QueryAABB(&counter, box);
         }
     }
     if (counter.count > counter.limit)

@@ -347,7 +347,7 @@ TEST(LevelFile, EveryRecordCostsLittleOnceReadAndStarted)
     // built and stepped. A shape without points used to cost some 20 KB (the spare slots of its
     // arrays were whole objects), and every shape copied after a large one carried that one's
     // capacity for its points.
-    constexpr int Count = 10000;
+    constexpr int Count = 5000;
     auto repeated = [](const std::function<void(Payload&)>& record, const std::function<void(Payload&)>& before = {}) {
         Payload payload;
         payload.Level({0, 0});
@@ -370,7 +370,7 @@ TEST(LevelFile, EveryRecordCostsLittleOnceReadAndStarted)
          repeated([](Payload& p) { p.bytes.U32(3); },
                   [](Payload& p) {
                       p.bytes.U32(3);
-                      for (int i = 0; i < 5000; ++i)
+                      for (int i = 0; i < 1000; ++i)
                           p.Point({static_cast<float>(i) * 0.01f, static_cast<float>(i % 2) * 0.01f});
                   }),
          1024},
