@@ -130,8 +130,12 @@ public:
     bool ReadFromFile(const std::string& path);
     /// `ReadFromFile` for bytes already in memory (a received or generated file).
     bool ReadFromMemory(const uint8_t* bytes, uint32_t count);
-    /// Writes all `size` bytes, header included, replacing the file. A failure is logged.
-    void WriteToFile(const std::string& path) const;
+    /// Writes all `size` bytes, header included, replacing the file at `path` as one step: the
+    /// bytes go to a temporary file beside it, which is flushed to disk and then renamed over the
+    /// target. On any failure (no folder, no permission, a full disk) the temporary file is
+    /// removed, a file already at `path` is left whole, and the failure is logged.
+    /// @return true when the file at `path` now holds the blob.
+    bool WriteToFile(const std::string& path) const;
 
     /// Deflates a plain payload in place (the count keeps the plain length). A payload that does
     /// not shrink stays plain.

@@ -6,13 +6,17 @@
 #include <iterator>
 #include <string>
 
+#include <box2d/box2d.h>
 #include <enet/enet.h>
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
 #include <imgui.h>
+#include <glm/gtc/type_ptr.hpp>
 #include <imgui_impl_opengl3.h>
 
+#include "LevelEditor.h"
 #include "LogChannel.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -93,7 +97,10 @@ LedrowGame::~LedrowGame()
     fontChannel.reset();
     worldShapesChannel.reset();
     magnetismChannel.reset();
-    // The level in play, if any, is destroyed here, which ends its game.
+    // Its magnet textures need the context, which the base still holds. An editor still open when
+    // the window closes goes with the game.
+    level.reset();
+    editor.reset();
     if (networkLibraryStarted)
         enet_deinitialize();
 }
@@ -110,9 +117,13 @@ void LedrowGame::UpdateMenus()
         UpdateMainScreen();
         break;
     case LevelSelect:
+        UpdateLevelSelectScreen();
+        break;
     case Playing:
+        UpdatePlayScreen();
+        break;
     case LevelEditorScreen:
-        // The level select with its lobby, play and the editor run here.
+        UpdateEditorScreen();
         break;
     case OptionsScreen:
         UpdateOptionsScreen();
@@ -129,15 +140,25 @@ void LedrowGame::Render()
 {
     if (!IsReady())
         return;
-    // The world's lines would be drawn into the colour channel here; until then the batch is still
-    // emptied every frame so that it cannot grow.
-    worldLines.Clear();
+    // The world's lines are collected for the colour channel.
+    if (screenState == Playing && level)
+    {
+        float view[4];
+        camera.GetViewRect(view);
+        level->Draw(worldLines, view, false);
+    }
+    if (screenState == LevelEditorScreen && editor)
+        CollectEditorLines();
 
     // The channel passes and the post effect that composes them onto the screen come here. Until
-    // an effect covers the window, it is cleared so that no stale frame shows through.
+    // an effect covers the window, it is cleared so that no stale frame shows through, and the
+    // world's lines are drawn onto it directly.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, windowWidth, windowHeight);
     glClear(GL_COLOR_BUFFER_BIT);
+    DrawWorldLinesToWindow();
+    // Emptied every frame whatever was drawn, so that the batch cannot grow.
+    worldLines.Clear();
 
     ImGui::Render();
     ImDrawData* drawData = ImGui::GetDrawData();
@@ -154,7 +175,12 @@ void LedrowGame::UpdateMainScreen()
     if (ImGui::Button("Play"))
         screenState = LevelSelect;
     if (ImGui::Button("Level editor"))
-        screenState = LevelEditorScreen; // the new editor is created here, on the game's camera and window
+    {
+        screenState = LevelEditorScreen;
+        editor = std::make_unique<LevelEditor>(&camera, window);
+        InfoLog << "Opened the level editor.";
+        InfoLog.EndMessage();
+    }
     if (ImGui::Button("Options"))
         screenState = OptionsScreen;
     if (ImGui::Button("Credits"))
@@ -194,25 +220,160 @@ void LedrowGame::UpdateCreditsScreen()
     ImGui::End();
 }
 
-void LedrowGame::OnMouseDown(int32_t)
+void LedrowGame::UpdateLevelSelectScreen()
 {
-    // Mouse presses reach the level editor here, on its screen only.
+    // network: a start action from the network manager starts its level here with the action's
+    // player count and this machine's player number, and nothing else is drawn in that frame.
+    if (!levelNamesListed)
+    {
+        levelNames = ListDirectory(LevelFolder, "lrl");
+        levelNamesListed = true;
+    }
+
+    ImGui::Begin("Select your level:");
+    // network: while joined to a host, the level buttons are disabled; the host chooses.
+    const std::string* chosen = nullptr;
+    for (uint32_t i = 0; i < levelNames.count; ++i)
+    {
+        // File names are unique in the folder, but the user-interface library reads "##" in a
+        // label as the start of an identifier of its own.
+        ImGui::PushID(static_cast<int>(i));
+        if (ImGui::Button(levelNames[i].c_str()) && chosen == nullptr)
+            chosen = &levelNames[i];
+        ImGui::PopID();
+    }
+    ImGui::Separator();
+    const bool back = ImGui::Button("Back");
+    ImGui::End();
+    // network: the lobby window is drawn here.
+
+    if (chosen != nullptr)
+    {
+        // network: a host broadcasts the start packet with the level's name and its player count
+        // (peers plus one) before loading it, and starts with that count.
+        const std::string name = *chosen;
+        StartLevel(name, 1, 0);
+    }
+    else if (back)
+    {
+        // network: "Back" closes a hosted server or leaves a joined game, and the lobby returns
+        // to its first page.
+        levelNamesListed = false;
+        screenState = MainScreen;
+    }
 }
 
-void LedrowGame::OnMouseUp(int32_t)
+void LedrowGame::UpdatePlayScreen()
 {
-    // Mouse releases reach the level editor here, on its screen only.
+    if (!level)
+        return;
+    const bool escape = level->Update(timeScale * frameStep, window);
+    // network: an end action from the network manager ends the level here as well.
+    if (escape)
+        LeaveLevel();
 }
 
-void LedrowGame::OnScroll(bool)
+bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex)
 {
-    // The wheel zooms the editor's view here, on its screen and while it is not play-testing.
+    // Names also arrive from other machines; only a file of the level folder itself is played.
+    if (levelName.empty() || levelName.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
+        levelName == "." || levelName == "..")
+    {
+        ErrorLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
+                 << "\": a level is named by a file name in " << LevelFolder << ".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    level.reset();
+    auto next = std::make_unique<Level>(&camera);
+    next->LoadFromFile(LevelFolder + levelName);
+    if (!next->Start(playerCount, localIndex))
+        return false;
+    level = std::move(next);
+    // network: the network manager's level becomes this one.
+    const b2Vec2 at = level->localPlayer->body->GetPosition();
+    camera.centreX = at.x;
+    camera.centreY = at.y;
+    levelNamesListed = false;
+    screenState = Playing;
+    return true;
 }
 
-void LedrowGame::OnKey(int32_t, bool, bool, bool, bool)
+void LedrowGame::LeaveLevel()
 {
-    // Keys reach the level editor here, on its screen only; then, on every screen, pressing the
-    // grave accent reloads every post effect and selects "Passthrough".
+    // network: a host broadcasts the end packet here; a joined client sends its departure to the
+    // host and logs "This player departed - informing server.".
+    level.reset();
+    // network: the network manager's level becomes null.
+    screenState = LevelSelect;
+    camera.centreX = 0.0f;
+    camera.centreY = 0.0f;
+    camera.viewHeight = 10.0f;
+}
+
+void LedrowGame::UpdateEditorScreen()
+{
+    if (!editor)
+        return;
+    const bool open = editor->Update(mouseWorldPosition, mouseMovement, timeScale * frameStep);
+    if (open)
+        return;
+    editor.reset();
+    InfoLog << "Closed the level editor.";
+    InfoLog.EndMessage();
+    screenState = MainScreen;
+    camera.centreX = 0.0f;
+    camera.centreY = 0.0f;
+    camera.viewHeight = 10.0f;
+}
+
+void LedrowGame::CollectEditorLines()
+{
+    // While the editor play-tests, its drawing is the level's as in play.
+    editor->Draw(worldLines);
+}
+
+void LedrowGame::DrawWorldLinesToWindow()
+{
+    if (worldLines.positions.empty())
+        return;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBlendEquation(GL_FUNC_ADD);
+    glUseProgram(simpleShader.program);
+    const glm::mat4 projection = camera.GetViewProjection();
+    glUniformMatrix4fv(glGetUniformLocation(simpleShader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
+    worldLines.Render();
+    glUseProgram(0);
+}
+
+void LedrowGame::OnMouseDown(int32_t button)
+{
+    if (screenState == LevelEditorScreen && editor && button >= 0)
+        editor->OnMouseDown(static_cast<uint32_t>(button));
+}
+
+void LedrowGame::OnMouseUp(int32_t button)
+{
+    if (screenState == LevelEditorScreen && editor && button >= 0)
+        editor->OnMouseUp(static_cast<uint32_t>(button));
+}
+
+void LedrowGame::OnScroll(bool up)
+{
+    if (screenState != LevelEditorScreen || !editor || editor->playTesting)
+        return;
+    // One step up and one down give the view back to within rounding: 0.8333333 is the f32
+    // nearest to 1 / 1.2.
+    camera.viewHeight /= up ? 1.2f : 0.8333333f;
+    camera.viewHeight = std::clamp(camera.viewHeight, SmallestEditorView, LargestEditorView);
+}
+
+void LedrowGame::OnKey(int32_t key, bool pressed, bool alt, bool control, bool shift)
+{
+    if (screenState == LevelEditorScreen && editor && key >= 0)
+        editor->OnKey(static_cast<uint32_t>(key), pressed, alt, control, shift);
+    // Then, on every screen, pressing the grave accent reloads every post effect and selects
+    // "Passthrough".
 }
 
 void LedrowGame::OnResize(int32_t width, int32_t height)

@@ -6,9 +6,12 @@
 #include "Font.h"
 #include "FrameBuffer.h"
 #include "GameBase.h"
+#include "Level.h"
 #include "Mesh.h"
 #include "PhysicsStep.h"
 #include "Shader.h"
+
+class LevelEditor;
 
 /// The game: on top of the window, frame step and camera of `GameBase` it runs the screens and
 /// owns the off-screen channels, meshes and shaders of the render pass. `main` builds one and
@@ -50,7 +53,25 @@ public:
     /// 1280 by 720 window at (100, 100), resizes the channels and saves the settings.
     void ApplyDisplayOptions();
 
+    /// The level editor, owned; it exists exactly while the editor screen is open.
+    std::unique_ptr<LevelEditor> editor;
+    /// The folder of the level files that the level select lists and plays.
+    static constexpr const char* LevelFolder = "Data/Levels/";
+
+    /// Plays the level file `levelName` (a file name in `LevelFolder`) with `playerCount`
+    /// players, this machine steering player `localIndex`: any level in play is destroyed, the
+    /// new one is loaded and started, the camera goes to the local player and the play screen
+    /// follows. A file that cannot be read gives an empty level, played all the same. A name that
+    /// is not a plain file name, or a start that the level refuses (a count or index out of
+    /// range), is logged and leaves no level and the screen as it was: false.
+    bool StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex);
+    /// Destroys the level in play and returns to the level select, the camera back at (0, 0)
+    /// with a view height of 10.
+    void LeaveLevel();
+
     uint32_t screenState = MainScreen;
+    /// The level in play, owned; null on every screen but the play screen.
+    std::unique_ptr<Level> level;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
     Font font;
@@ -67,6 +88,12 @@ public:
     int32_t windowWidth = 0;  ///< pixels, as last resized or applied
     int32_t windowHeight = 0; ///< pixels
 
+    /// The view heights between which the wheel zooms the editor's view, world units: a view
+    /// beyond them has no use within the level's coordinates and would lose the projection to
+    /// float rounding.
+    static constexpr float SmallestEditorView = 0.01f;
+    static constexpr float LargestEditorView = 4.0e6f;
+
     /// The menus' font file, added to the user-interface library at 32 pixels when it can be read.
     static constexpr const char* MenuFontPath = "Fonts/Atkinson-Hyperlegible-Bold-102.otf";
 
@@ -74,8 +101,22 @@ private:
     void UpdateMainScreen();
     void UpdateOptionsScreen();
     void UpdateCreditsScreen();
+    /// One frame of the editor screen; closes the editor when it reports that it was closed.
+    void UpdateEditorScreen();
+    /// The editor's lines for this frame, collected into the world's line batch.
+    void CollectEditorLines();
+    /// Draws the world's line batch straight into the window, for screens without a post effect
+    /// to compose the channels.
+    void DrawWorldLinesToWindow();
+    void UpdateLevelSelectScreen();
+    void UpdatePlayScreen();
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
 
     bool networkLibraryStarted = false;
+    /// The level files listed on the level select, read once each time the screen is entered
+    /// rather than every frame: a folder that cannot be read is then logged once, not sixty
+    /// times a second.
+    DynArray<std::string> levelNames;
+    bool levelNamesListed = false;
 };

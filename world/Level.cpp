@@ -7,9 +7,13 @@
 #include <box2d/box2d.h>
 
 #include "ByteBlob.h"
+#include "Camera.h"
+#include "ContactCallback.h"
+#include "LineRenderer.h"
 #include "LogChannel.h"
 #include "OverlapBudget.h"
 #include "PhysicsStep.h"
+#include "PlayInput.h"
 
 namespace
 {
@@ -37,7 +41,7 @@ Level::Level(Camera* sharedCamera) : camera(sharedCamera) {}
 Level::~Level()
 {
     // The bodies point into the arrays, so they go first.
-    DestroyPhysicsWorld();
+    EndGame();
 }
 
 void Level::Serialise(ByteBlob& blob)
@@ -78,13 +82,10 @@ bool Level::Deserialise(ByteBlob& blob)
         shape.levelTime = &time;
         while (shape.Deserialise(blob))
         {
-            // The points are charged before their edges are measured, which costs a little time
-            // for each. A point that a physics chain follows costs twice: it makes two boxes in
-            // the physics world's tree, one for each side.
-            if (!affords(ShapeRecordCost + PointRecordCost * shape.points.count))
-                return Refuse(tooLarge);
-            const WorldShape::CompiledSize size = shape.MeasureCompiled();
-            if (!affords(size.points + size.chainedPoints))
+            // Measuring the edges takes a little time for each, so the points alone are checked
+            // first.
+            if (cost + ShapeLoadCost(shape.points.count, {}) > MaxLoadCost ||
+                !affords(ShapeLoadCost(shape.points.count, shape.MeasureCompiled())))
                 return Refuse(tooLarge);
             // Moved, not copied: the next shape is read into arrays that start from nothing, so
             // a shape without points holds no blocks at all.
@@ -115,7 +116,7 @@ bool Level::Deserialise(ByteBlob& blob)
         Signpost signpost;
         while (signpost.Deserialise(blob))
         {
-            if (!affords(SignpostRecordCost + signpost.text.size() / SignpostTextBytesPerCost))
+            if (!affords(SignpostLoadCost(signpost)))
                 return Refuse(tooLarge);
             signposts.PushBack(std::move(signpost));
         }
@@ -148,6 +149,30 @@ bool Level::Deserialise(ByteBlob& blob)
         if (!read.IsSane())
             return Refuse("a signpost lies outside the world");
     return true;
+}
+
+uint64_t Level::ShapeLoadCost(uint32_t pointCount, const WorldShape::CompiledSize& size)
+{
+    // A point that a physics chain follows costs twice: it makes two boxes in the physics
+    // world's tree, one for each side.
+    return ShapeRecordCost + PointRecordCost * pointCount + size.points + size.chainedPoints;
+}
+
+uint64_t Level::SignpostLoadCost(const Signpost& signpost)
+{
+    return SignpostRecordCost + signpost.text.size() / SignpostTextBytesPerCost;
+}
+
+uint64_t Level::LoadCost() const
+{
+    uint64_t cost = 0;
+    for (const WorldShape& shape : worldShapes)
+        cost += ShapeLoadCost(shape.points.count, shape.CountCompiled());
+    cost += static_cast<uint64_t>(trinkets.count) * TrinketRecordCost;
+    cost += static_cast<uint64_t>(waypoints.count) * WaypointRecordCost;
+    for (const Signpost& signpost : signposts)
+        cost += SignpostLoadCost(signpost);
+    return cost;
 }
 
 bool Level::LoadFromFile(const std::string& path)
@@ -241,6 +266,11 @@ void Level::CreatePhysicsWorld()
 {
     DestroyPhysicsWorld();
     world = new b2World(PhysicsStep::Gravity());
+    CreateObjectBodies();
+}
+
+void Level::CreateObjectBodies()
+{
     OverlapBudget budget(*world, MaxStaticOverlaps);
     for (WorldShape& shape : worldShapes)
     {
@@ -261,8 +291,9 @@ void Level::CreatePhysicsWorld()
 
 void Level::DestroyPhysicsWorld()
 {
-    if (world == nullptr)
-        return;
+    // The players' bodies go with the world.
+    players.Clear();
+    localPlayer = nullptr;
     delete world;
     world = nullptr;
     // The listener was installed in the world, so it outlives it by no step.
@@ -281,8 +312,182 @@ bool Level::Refuse(const std::string& reason)
     return false;
 }
 
-// Level play comes with the player: a level can be started and stepped, but nothing moves yet.
-void Level::Start(int32_t, uint32_t) {}
-bool Level::Update(float, GLFWwindow*) { return false; }
-void Level::Draw(LineRenderer&, const float (&)[4], bool) {}
-void Level::EndGame() {}
+bool Level::Start(int32_t playerCount, uint32_t localIndex)
+{
+    EndGame();
+    if (playerCount < 1 || playerCount > MaxPlayers || localIndex >= static_cast<uint32_t>(playerCount))
+    {
+        ErrorLog << LogLocation(__FILE__, 260) << "Cannot start a game of " << playerCount << " player(s) as player "
+                 << localIndex << "; the level was not started.";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    InfoLog << "Starting game with " << playerCount << " player(s). You are player " << localIndex;
+    InfoLog.EndMessage();
+
+    world = new b2World(PhysicsStep::Gravity());
+    // Every player is in place before any body points at it.
+    const auto count = static_cast<uint32_t>(playerCount);
+    if (count > players.capacity)
+        players.Reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+        players.PushBack(Player());
+    localPlayer = &players[localIndex];
+    localPlayer->isLocal = true;
+    for (Player& player : players)
+        player.CreateBody(start.position, 0.0f, *world);
+
+    CreateObjectBodies();
+    contactListener = new ContactCallback();
+    world->SetContactListener(contactListener);
+
+    // The gates form a ring in array order; players begin having passed gate 0.
+    const auto gates = static_cast<int32_t>(waypoints.count);
+    for (int32_t i = 0; i < gates; ++i)
+    {
+        waypoints[static_cast<uint32_t>(i)].index = i;
+        waypoints[static_cast<uint32_t>(i)].previous = i == 0 ? gates - 1 : i - 1;
+    }
+    return true;
+}
+
+bool Level::Update(float dt, GLFWwindow* window)
+{
+    const bool steering = localPlayer != nullptr && !localPlayer->departed;
+    return Update(dt, PlayInput::Read(steering ? &localPlayer->controls : nullptr, window));
+}
+
+bool Level::Update(float dt, const PlayInput& input)
+{
+    if (world == nullptr)
+        return input.leave;
+    time += dt;
+    Player* local = localPlayer;
+    const bool localMoves = local != nullptr && local->body != nullptr;
+    const b2Vec2 before = localMoves ? local->body->GetPosition() : b2Vec2(0.0f, 0.0f);
+    PhysicsStep::Advance(*world, dt);
+    if (localMoves)
+        local->distanceTravelled += (local->body->GetPosition() - before).Length();
+
+    if (local != nullptr && !local->departed)
+    {
+        local->rotateInput = (input.rotateRight ? 1.0f : 0.0f) - (input.rotateLeft ? 1.0f : 0.0f);
+        local->SetBrake(input.brake);
+        local->fangHeld = input.fang;
+        local->SetJump(input.jump);
+    }
+
+    if (input.respawn && local != nullptr && local->body != nullptr)
+    {
+        if (!respawnHeld)
+        {
+            InfoLog << "The local player respawned at (" << local->respawnPosition.x << ", " << local->respawnPosition.y
+                    << ").";
+            InfoLog.EndMessage();
+        }
+        Respawn(*local);
+    }
+    respawnHeld = input.respawn;
+
+    if (camera != nullptr && local != nullptr && local->body != nullptr)
+    {
+        const b2Vec2 p = local->body->GetPosition();
+        const b2Vec2 v = local->body->GetLinearVelocity();
+        const float follow = CameraFollowRate * dt;
+        camera->centreX += (p.x + v.x * CameraLookAhead * dt - camera->centreX) * follow;
+        camera->centreY += (p.y + v.y * CameraLookAhead * dt - camera->centreY) * follow;
+        const float target = std::max(0.0f, v.Length() - CameraWideningSpeed) * CameraHeightPerSpeed + CameraBaseHeight;
+        camera->viewHeight += (target - camera->viewHeight) * follow;
+    }
+
+    for (Player& player : players)
+        player.UpdatePhysics(dt, *this);
+    for (Trinket& trinket : trinkets)
+        trinket.timer -= dt;
+    return input.leave;
+}
+
+void Level::Respawn(Player& player)
+{
+    player.body->SetTransform(b2Vec2(player.respawnPosition.x, player.respawnPosition.y), player.respawnAngle);
+    player.body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+    player.body->SetAngularVelocity(0.0f);
+    player.trailIndex = 0;
+    player.trailWrites = 0;
+    if (camera != nullptr)
+    {
+        camera->centreX = player.body->GetPosition().x;
+        camera->centreY = player.body->GetPosition().y;
+        camera->viewHeight = CameraBaseHeight;
+    }
+    for (Trinket& trinket : trinkets)
+        trinket.timer = 0.0f;
+}
+
+namespace
+{
+/// Strict overlap of a box (min x, max x, min y, max y) with the view.
+bool MeetsView(float minX, float maxX, float minY, float maxY, const float (&view)[4])
+{
+    return view[1] > minX && maxX > view[0] && view[3] > minY && maxY > view[2];
+}
+} // namespace
+
+void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts)
+{
+    for (WorldShape& shape : worldShapes)
+    {
+        if (!MeetsView(shape.minX, shape.maxX, shape.minY, shape.maxY, view))
+            continue;
+        // Strips exist only in play; the editor sees single edges with their selection colours.
+        if (shape.strips.count > 0)
+        {
+            for (const SurfaceStrip& strip : shape.strips)
+                strip.Draw(lines, view);
+        }
+        else
+        {
+            for (const ShapeSegment& segment : shape.segments)
+                segment.Draw(lines, shape.selected, view);
+        }
+    }
+
+    for (Trinket& trinket : trinkets)
+        if (trinket.HitTestRect(view[0], view[1], view[2], view[3]))
+            trinket.Draw(lines);
+
+    for (Player& player : players)
+        player.Draw(lines);
+
+    GateProgress progress;
+    if (localPlayer != nullptr)
+        progress = {localPlayer->lastWaypoint, localPlayer->timeSinceWaypoint};
+    // A gate outside the view draws nothing, and a long one only the dashes in it.
+    for (Waypoint& waypoint : waypoints)
+        waypoint.Draw(lines, localPlayer != nullptr ? &progress : nullptr, view);
+
+    if (!drawSignposts)
+        return;
+    for (const Signpost& signpost : signposts)
+    {
+        const float r = Signpost::MarkerRadius;
+        if (MeetsView(signpost.position.x - r, signpost.position.x + r, signpost.position.y - r,
+                      signpost.position.y + r, view))
+        {
+            lines.currentColour = signpost.selected ? SelectedColour : Signpost::MarkerColour;
+            signpost.DrawMarker(lines, view);
+        }
+    }
+}
+
+void Level::EndGame()
+{
+    if (localPlayer != nullptr)
+    {
+        InfoLog << "Level ended; the local player travelled " << localPlayer->distanceTravelled << " units.";
+        InfoLog.EndMessage();
+    }
+    DestroyPhysicsWorld();
+    for (Trinket& trinket : trinkets)
+        trinket.timer = 0.0f;
+}

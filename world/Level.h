@@ -18,6 +18,7 @@ class ByteBlob;
 class Camera;
 class LineRenderer;
 struct GLFWwindow;
+struct PlayInput;
 
 /// The whole content of one level in memory: its start, world shapes, trinkets, waypoints and
 /// signposts as a level file holds them, plus the run-time parts of a game in progress (the
@@ -80,11 +81,29 @@ public:
     static constexpr uint64_t WaypointRecordCost = 32;
     static constexpr uint64_t SignpostRecordCost = 8;
     static constexpr uint64_t SignpostTextBytesPerCost = 16;
+    /// What a world shape of `pointCount` points whose edges compile to `size` costs towards
+    /// `MaxLoadCost`.
+    static uint64_t ShapeLoadCost(uint32_t pointCount, const WorldShape::CompiledSize& size);
+    /// What a signpost costs towards `MaxLoadCost`, its text included.
+    static uint64_t SignpostLoadCost(const Signpost& signpost);
 
     /// The most magnet-field texels that a loaded level builds, over all its magnetic edges in
     /// file order: 64 megabytes of half-float texels on the GPU, some three hundred unit-long
     /// magnet edges or thirty ten-unit ones. The fields of the edges beyond it are left out.
     static constexpr uint64_t MaxDataTexels = 8u * 1024u * 1024u;
+    /// The most players a game can have: far more than a full lobby (a host and its 16 peers), so
+    /// only a damaged start asks for more.
+    static constexpr int32_t MaxPlayers = 64;
+
+    /// The camera in play: it looks ahead along the local player's velocity by this many seconds
+    /// of motion, closes on that point at `CameraFollowRate` per second, and widens its view from
+    /// `CameraBaseHeight` by `CameraHeightPerSpeed` for every unit of speed above
+    /// `CameraWideningSpeed`.
+    static constexpr float CameraLookAhead = 15.0f;
+    static constexpr float CameraFollowRate = 5.0f;
+    static constexpr float CameraBaseHeight = 8.0f;
+    static constexpr float CameraHeightPerSpeed = 1.5f;
+    static constexpr float CameraWideningSpeed = 5.0f;
 
     /// How many overlaps of fixture boxes the static bodies of a level may make in its physics
     /// world (see `OverlapBudget`): about twice what the largest level within `MaxLoadCost`
@@ -157,33 +176,58 @@ public:
     /// the clock at 0: the level as it was made.
     void Clear();
 
-    /// Makes the physics world of a game: gravity (0, -5); a static body for every world shape,
-    /// which then builds its surface strips; the trinkets' sensors and the waypoints' gates. A
-    /// world that exists already is destroyed first. The players and the contact listener are
-    /// the game start's to add. The level's arrays must not change size while the world exists.
-    /// The bodies are made in file order while their overlaps fit `MaxStaticOverlaps`; from the
-    /// first that does not, the rest get none (they are still drawn), said in one line.
+    /// Makes the physics world of the level's objects without a game: gravity (0, -5); a static
+    /// body for every world shape, which then builds its surface strips; the trinkets' sensors and
+    /// the waypoints' gates. A world that exists already is destroyed first. `Start` does this and
+    /// adds the players and the contact rules. The level's arrays must not change size while the
+    /// world exists. The bodies are made in file order while their overlaps fit
+    /// `MaxStaticOverlaps`; from the first that does not, the rest get none (they are still
+    /// drawn), said in one line.
     void CreatePhysicsWorld();
-    /// Destroys the physics world with all its bodies, and the contact listener, and drops the
-    /// shapes' surface strips: the level is back in its edit-time state. Nothing without a world.
+    /// Destroys the players, the physics world with all its bodies, and the contact listener, and
+    /// drops the shapes' surface strips: the level is back in its edit-time state.
     void DestroyPhysicsWorld();
 
     /// Turns the loaded level into a running game of `playerCount` players, all at the level
-    /// start, player `localIndex` steered on this machine. A game in progress is ended first, so
-    /// starting twice is a restart.
-    void Start(int32_t playerCount, uint32_t localIndex);
-    /// One frame of play, `dt` seconds of play (the frame step times `PhysicsStep::TimeScale`):
-    /// steps the world, reads the local player's controls from `window` (none when null),
-    /// respawns on R, moves the camera and updates every player. True while Escape is down.
+    /// start and upright, player `localIndex` steered on this machine: a physics world with the
+    /// players' bodies, the world objects' bodies and the contact rules, and the gates numbered
+    /// into a ring in array order. A game in progress is ended first, so starting twice is a
+    /// restart. A count outside 1 to `MaxPlayers`, or a local index not below the count (a stale
+    /// number from a peer), is refused with one line in `ErrorLog`: the level is left unstarted
+    /// and the answer is false.
+    bool Start(int32_t playerCount, uint32_t localIndex);
+    /// One frame of play, `dt` seconds of play (the frame step times `PhysicsStep::TimeScale`),
+    /// with the local player's controls and the level's keys read from `window` (only controllers
+    /// when null). True while Escape is down.
     bool Update(float dt, GLFWwindow* window);
+    /// One frame of play with `input` as what is held: steps the world, applies the local
+    /// player's controls, respawns it while R is held, moves the camera after it and updates
+    /// every player. Answers whether Escape is held. A level that is not in play only answers.
+    bool Update(float dt, const PlayInput& input);
     /// Puts the level's lines into `lines`: the shapes that meet `view` (minX, maxX, minY, maxY),
-    /// the shown trinkets, the players, the gates and, when `drawSignposts`, the signpost markers.
+    /// as surface strips in play and as segments in the editor, the shown trinkets, the players,
+    /// the gates and, when `drawSignposts`, the signpost markers. Only what can show in the view
+    /// is drawn, apart from the players.
     void Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts);
-    /// Ends a game in progress: players, physics world and listener go, trinkets come back. The
-    /// level is left as it was loaded and can be drawn, edited or started again.
+    /// Ends a game in progress: players, physics world and listener go, trinkets come back, and
+    /// `InfoLog` is told how far the local player travelled. The level is left as it was loaded
+    /// and can be drawn, edited or started again.
     void EndGame();
 
+    /// What a file written from this level costs to read, towards `MaxLoadCost`: the loader's
+    /// count over every record, from the shapes as they are compiled now. Cheap: it reads counts.
+    uint64_t LoadCost() const;
+
 private:
+    /// The bodies of the world shapes (with their surface strips), trinkets and waypoints, within
+    /// `MaxStaticOverlaps`.
+    void CreateObjectBodies();
+    /// Puts the local player back at its checkpoint at rest, its trails and the camera with it,
+    /// and brings every trinket back.
+    void Respawn(Player& player);
+    /// R was held in the previous frame, so a respawn held down is told once.
+    bool respawnHeld = false;
+
     /// Logs why the level could not be read, once, and empties it. Always false.
     bool Refuse(const std::string& reason);
     /// Marks the magnet fields beyond the level's budget as left out, saying so in one line.

@@ -30,6 +30,16 @@ public:
     static constexpr uint32_t TrailLength = 90;
     /// The controls file every player reads.
     static constexpr const char* ControlsPath = "Data/Player1Controls.txt";
+    /// Total strength of one jump, spread over the corners in contact.
+    static constexpr float JumpImpulse = 0.5f;
+    /// Torque of "RotateRight" (negated) and "RotateLeft".
+    static constexpr float RotateTorque = 0.25f;
+    /// Push of an accelerating surface at rest, before it fades with speed.
+    static constexpr float AcceleratorForce = 1.4f;
+    /// The accelerator's push is multiplied by this to the power of the speed (units per second).
+    static constexpr float AcceleratorFade = 0.925f;
+    /// Linear damping while "Brake" is held.
+    static constexpr float BrakeDamping = 1.5f;
 
     b2Body* body = nullptr; ///< owned by the level's world; null before `CreateBody` and once departed
     /// The corner circles at 90, 210 and 330 degrees, in that order.
@@ -56,8 +66,12 @@ public:
     glm::vec3 normalColour{0.0f, 0.75f, 0.0f};
     glm::vec3 brakeColour{0.4f, 0.0f, 0.8f};
     glm::vec3 flashColour{1.0f, 0.0f, 0.0f};
+    /// World units that the body has moved through in this game's steps (respawns excluded).
+    float distanceTravelled = 0.0f;
 
     /// Reads the bindings from `ControlsPath`, or writes the defaults there when it is missing.
+    /// When the file system cannot even say whether it is there, the fault is logged and the
+    /// default bindings are used without writing anything.
     Player();
     ~Player();
     Player(const Player&) = delete;
@@ -73,11 +87,28 @@ public:
     /// The jump input of one frame: a press flashes the figure and, for the local player, pushes
     /// it away from what its corners touch.
     void SetJump(bool held);
+    /// The brake input of one frame: while held, the body is damped and every contact grips.
+    void SetBrake(bool held);
     /// One physics step's forces and bookkeeping; `dt` in seconds of play. Nothing once departed.
     void UpdatePhysics(float dt, Level& level);
     /// The figure, its trails and its contact marks. Nothing once departed.
     void Draw(LineRenderer& lines);
     /// Sets the body from a received state: position (world units), linear velocity (units per
-    /// second), angle (radians) and angular velocity (radians per second).
-    void ApplyNetworkState(glm::vec2 position, glm::vec2 velocity, float angle, float angularVelocity);
+    /// second), angle (radians) and angular velocity (radians per second). A state with a value
+    /// that is not finite, or a position beyond `MaxWorldCoordinate`, is ignored (false): it can
+    /// only come from a damaged packet and would wreck the physics world. False without a body.
+    bool ApplyNetworkState(glm::vec2 position, glm::vec2 velocity, float angle, float angularVelocity);
+
+    /// The corner points c1, c2, c3 of the figure at the body's current position and angle.
+    void GetCorners(glm::vec2 (&corners)[3]) const;
+
+private:
+    /// Calls `visit(corner, otherLink, awayFromSurface, point)` once for each surface that a
+    /// corner circle touches: every touching contact of a corner circle with a solid world
+    /// fixture, with its normal turned to point away from the surface and its first manifold
+    /// point. A world-shape edge has a chain each way round, both pointing at the one segment, so
+    /// each segment counts once per corner whichever chains touch it; when both do, the normal
+    /// that faces the figure's centre is taken.
+    template <typename Visit>
+    void ForEachCornerContact(Visit&& visit) const;
 };

@@ -11,7 +11,6 @@
 #include "LogChannel.h"
 #include "Mesh.h"
 #include "PolylineBoxes.h"
-#include "ShapeEditState.h"
 #include "Texture.h"
 
 namespace
@@ -453,6 +452,18 @@ void WorldShape::SetLevelTime(const float* time)
         strip.levelTime = time;
 }
 
+WorldShape::CompiledSize WorldShape::CountCompiled() const
+{
+    CompiledSize size;
+    for (const ShapeSegment& segment : segments)
+    {
+        size.points += segment.points.count;
+        if (ChainFollowsPolyline(segment) && segment.surfaceType != SurfaceType::Passable)
+            size.chainedPoints += segment.points.count;
+    }
+    return size;
+}
+
 WorldShape::CompiledSize WorldShape::MeasureCompiled() const
 {
     const uint32_t n = points.count;
@@ -687,35 +698,32 @@ void WorldShape::DrawEditor(LineRenderer& lines, float radius, const float (&vie
     }
 }
 
-void WorldShape::PickElement(glm::vec2 point, float radius, ShapeEditState& state) const
+bool WorldShape::FindElement(glm::vec2 point, float radius, int32_t& index, uint32_t& kind) const
 {
     const int32_t n = static_cast<int32_t>(points.count);
-    int32_t pickedIndex = -1;
-    uint32_t pickedKind = ElementNone;
-    for (int32_t i = 0; i < n && pickedIndex < 0; ++i)
+    index = -1;
+    kind = ElementNone;
+    for (int32_t i = 0; i < n && index < 0; ++i)
     {
         const ShapePoint& candidate = PointAt(i);
         if (candidate.isSpline && glm::length(candidate.handleB - point) < radius)
         {
-            pickedIndex = i;
-            pickedKind = ElementHandleB;
+            index = i;
+            kind = ElementHandleB;
         }
         else if (PointAt(i - 1).isSpline && glm::length(candidate.handleA - point) < radius)
         {
-            pickedIndex = i;
-            pickedKind = ElementHandleA;
+            index = i;
+            kind = ElementHandleA;
         }
     }
-    for (int32_t i = 0; i < n && pickedIndex < 0; ++i)
+    for (int32_t i = 0; i < n && index < 0; ++i)
         if (glm::length(PointAt(i).position - point) < radius)
         {
-            pickedIndex = i;
-            pickedKind = ElementPoint;
+            index = i;
+            kind = ElementPoint;
         }
-    state.elementIndex = pickedIndex;
-    state.elementKind = pickedKind;
-    if (pickedIndex >= 0)
-        state.snapshot = CopyPoints();
+    return index >= 0;
 }
 
 bool WorldShape::IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex) const

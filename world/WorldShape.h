@@ -16,7 +16,6 @@ class b2Body;
 class b2World;
 class LineRenderer;
 class Mesh;
-struct ShapeEditState;
 
 /// What a pick or a drag addresses on a shape point; also the `kind` of
 /// `WorldShape::SetPointVector`.
@@ -104,6 +103,9 @@ public:
         uint64_t chainedPoints = 0;
     };
     CompiledSize MeasureCompiled() const;
+    /// What the shape's segments hold now, counted as `MeasureCompiled` counts what compiling
+    /// would make; cheap, for a shape that is compiled.
+    CompiledSize CountCompiled() const;
 
     /// Makes the shape's static body in `world`, which owns it, and returns it: for every
     /// segment that is not `Passable`, chain fixtures along its polyline (all of it for a curved
@@ -145,10 +147,11 @@ public:
     /// marked by a cross of half size `radius`, those that `view` (min x, max x, min y, max y)
     /// shows.
     void DrawEditor(LineRenderer& lines, float radius, const float (&view)[4]) const;
-    /// Records in `state` the handle or point within `radius` of `point` (handles first, lower
-    /// indices first) and a snapshot of the points; nothing picked gives index -1 and kind 3 and
-    /// keeps the old snapshot.
-    void PickElement(glm::vec2 point, float radius, ShapeEditState& state) const;
+    /// The handle or point within `radius` of `point`: handles of curved edges first (handle B
+    /// before handle A of the same point), then positions, the lower index winning among equals.
+    /// True with `index` and `kind` set; false with index -1 and kind `ElementNone` when nothing
+    /// is that near.
+    bool FindElement(glm::vec2 point, float radius, int32_t& index, uint32_t& kind) const;
     /// True, with `segmentIndex` set, when an edge comes within `radius` of `point`; the first in
     /// order wins. `segmentIndex` is untouched otherwise.
     bool IsNearEdge(glm::vec2 point, float radius, uint32_t& segmentIndex) const;

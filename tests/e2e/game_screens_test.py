@@ -7,8 +7,11 @@ scenarios:
   menus         main screen, Options, "Apply changes", back, Credits, "Cool", "Quit"
   close-window  the window is closed from the options screen, as a window manager would
   no-display    without a display the game stops with a message and a non-zero exit
+  play          "Play", a shipped level, movement keys held, R, Escape back to the level select,
+                "Back" and "Quit"
 """
 import os
+import re
 import subprocess
 import sys
 import time
@@ -223,6 +226,61 @@ def scenario_close_window(binary, close_tool):
     expect("[Window][Options]" in read("Data/imgui.ini"), "the layout was not saved at shut-down")
 
 
+def hold(key, seconds):
+    run("xdotool", "keydown", key)
+    time.sleep(seconds)
+    run("xdotool", "keyup", key)
+
+
+def scenario_play(binary, _close_tool):
+    # The level select lists the shipped levels sorted by name; the first teaches jumping.
+    levels = sorted(name for name in os.listdir("Data/Levels") if name.endswith(".lrl"))
+    expect(levels, "the run-time tree ships no level")
+    level = levels[0]
+    game = Game(binary)
+    try:
+        game.wait_until_shown()
+        game.click(BUTTON_X, row_centre(MAIN_SCREEN["Play"]))
+        game.click(BUTTON_X, row_centre(levels.index(level)))
+        wait_for(lambda: "Starting game with 1 player(s). You are player 0" in read("Info_log.txt"),
+                 "the level %r to start" % level)
+
+        # Once the figure has landed: a jump held to its top and back down (some three units of
+        # travel), a turn each way, then a respawn with R.
+        game.move_to(*RESTING_POINT)
+        time.sleep(1.5)
+        hold("w", 1.8)
+        hold("d", 0.5)
+        hold("a", 0.5)
+        run("xdotool", "keydown", "r")
+        wait_for(lambda: "The local player respawned at (" in read("Info_log.txt"), "the respawn")
+        run("xdotool", "keyup", "r")
+
+        run("xdotool", "keydown", "Escape")
+        try:
+            wait_for(lambda: "Level ended; the local player travelled " in read("Info_log.txt"), "the level to end")
+        finally:
+            run("xdotool", "keyup", "Escape")
+        time.sleep(0.5)
+
+        # Back on the level select: "Back" (after the level buttons) and then "Quit".
+        game.click(BUTTON_X, row_centre(len(levels)))
+        game.click(BUTTON_X, row_centre(MAIN_SCREEN["Quit"]), then_rest=False)
+        code = game.wait_for_exit()
+        expect(code == 0, "the game ended with exit code %d after \"Quit\"" % code)
+    finally:
+        game.stop()
+
+    info = read("Info_log.txt")
+    travelled = re.search(r"Level ended; the local player travelled ([0-9.e+-]+) units\.", info)
+    expect(travelled is not None, "no end of level in Info_log.txt")
+    expect(float(travelled.group(1)) > 2.5, "the figure did not jump: it travelled %s units" % travelled.group(1))
+    expect(info.count("Starting game with") == 1, "the level started more than once")
+    layout = read("Data/imgui.ini")
+    expect("[Window][Select your level:]" in layout, "the level select never showed")
+    expect(read("Error_log.txt") == "", "errors were logged: %r" % read("Error_log.txt"))
+
+
 def scenario_no_display(binary, _close_tool):
     environment = {key: value for key, value in os.environ.items() if key not in ("DISPLAY", "WAYLAND_DISPLAY")}
     game = Game(binary, environment)
@@ -237,7 +295,8 @@ def scenario_no_display(binary, _close_tool):
 
 def main():
     scenario, binary, close_tool = sys.argv[1:4]
-    scenarios = {"menus": scenario_menus, "close-window": scenario_close_window, "no-display": scenario_no_display}
+    scenarios = {"menus": scenario_menus, "close-window": scenario_close_window, "no-display": scenario_no_display,
+                 "play": scenario_play}
     try:
         scenarios[scenario](os.path.abspath(binary), os.path.abspath(close_tool))
     except (Failure, subprocess.CalledProcessError) as failure:

@@ -1,7 +1,14 @@
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -182,12 +189,117 @@ TEST(ByteBlob, CheckTypeConsumesOnlyAMatch)
     EXPECT_EQ(ErrorCount(), errorsBefore);
 }
 
-TEST(ByteBlob, UnwritableFileIsLogged)
+namespace
 {
-    ByteBlob blob;
+/// The names in `folder`, for checking that no temporary file is left behind.
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+/// A blob of `payload` counted bytes after the header.
+void FillBlob(ByteBlob& blob, uint32_t payload, uint8_t value)
+{
     blob.WriteHeader();
-    blob.WriteToFile("no-such-folder/out.blob");
-    EXPECT_EQ(LastError(), "[ByteBlob.cpp:93] Failed to open file \"no-such-folder/out.blob\" while attempting to write byte blob to disk.");
+    for (uint32_t i = 0; i < payload; ++i)
+        blob.WriteU8(value);
+}
+} // namespace
+
+TEST(ByteBlob, WritingReplacesTheFileWholeAndLeavesNothingBeside)
+{
+    std::filesystem::create_directory("saves");
+    WriteFile("saves/level.lrl", std::vector<uint8_t>(5000, 0x11));
+    ByteBlob blob;
+    FillBlob(blob, 40, 0x22);
+
+    EXPECT_TRUE(blob.WriteToFile("saves/level.lrl"));
+    EXPECT_EQ(FileBytes("saves/level.lrl"), Bytes(blob)) << "a shorter blob leaves no tail of the old file";
+    EXPECT_EQ(FolderEntries("saves"), std::vector<std::string>{"level.lrl"});
+}
+
+TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
+{
+    std::filesystem::create_directory("saves");
+    std::filesystem::create_directory("saves/taken.lrl");
+    WriteFile("saves/level.lrl", {1, 2, 3});
+    WriteFile("not-a-folder", {4});
+    const std::vector<uint8_t> old{1, 2, 3};
+
+    const struct
+    {
+        const char* name;
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {"missing folder", "no-such-folder/out.blob",
+         "[ByteBlob.cpp:93] Failed to open file \"no-such-folder/out.blob\" while attempting to write byte blob to disk."},
+        {"folder is a file", "not-a-folder/out.blob", "[ByteBlob.cpp:93] Failed to open file \"not-a-folder/out.blob\""},
+        {"target is a folder", "saves/taken.lrl",
+         "[ByteBlob.cpp:96] Failed to replace byte blob for \"saves/taken.lrl\" (Is a directory); the file there was left as it was."},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ByteBlob blob;
+        FillBlob(blob, 8, 0x33);
+        EXPECT_FALSE(blob.WriteToFile(c.path));
+        EXPECT_EQ(LastError().rfind(c.message, 0), 0u) << LastError();
+    }
+    EXPECT_TRUE(std::filesystem::is_directory("saves/taken.lrl"));
+    EXPECT_EQ(FileBytes("saves/level.lrl"), old);
+    EXPECT_EQ(FolderEntries("saves"), (std::vector<std::string>{"level.lrl", "taken.lrl"}));
+}
+
+TEST(ByteBlob, AFullDiskKeepsTheOldFile)
+{
+    // A file size limit makes the write fail the way a full disk does, whoever runs the test.
+    std::filesystem::create_directory("saves");
+    const std::vector<uint8_t> old(300, 0x44);
+    WriteFile("saves/level.lrl", old);
+    ByteBlob blob;
+    FillBlob(blob, 5000, 0x55);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = blob.WriteToFile("saves/level.lrl");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(LastError().rfind("[ByteBlob.cpp:96] Failed to write byte blob for \"saves/level.lrl\" (", 0), 0u) << LastError();
+    EXPECT_EQ(FileBytes("saves/level.lrl"), old);
+    EXPECT_EQ(FolderEntries("saves"), std::vector<std::string>{"level.lrl"});
+}
+
+TEST(ByteBlob, AReadOnlyFolderKeepsTheOldFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    std::filesystem::create_directory("locked");
+    WriteFile("locked/level.lrl", {7, 7});
+    std::filesystem::permissions("locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    ByteBlob blob;
+    FillBlob(blob, 8, 0x66);
+    const bool written = blob.WriteToFile("locked/level.lrl");
+    std::filesystem::permissions("locked", std::filesystem::perms::owner_all);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(FileBytes("locked/level.lrl"), (std::vector<uint8_t>{7, 7}));
+    EXPECT_EQ(FolderEntries("locked"), std::vector<std::string>{"level.lrl"});
 }
 
 TEST(ByteBlob, CompressAndDecompressRoundTrip)

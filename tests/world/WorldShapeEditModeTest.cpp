@@ -4,7 +4,6 @@
 
 #include "LevelObjectTesting.h"
 #include "LineRenderer.h"
-#include "ShapeEditState.h"
 #include "ShapeFixtures.h"
 #include "WorldShape.h"
 
@@ -136,42 +135,37 @@ TEST(WorldShapePick, HandlesWinOverPointsAndLowerIndicesWin)
     // Handle B of point 3 right beside point 2.
     shape.points[3].handleB = shape.points[2].position + glm::vec2(0.03f, 0.0f);
     shape.points[2].isSpline = false; // so handle A of point 3 cannot be picked
-    ShapeEditState state;
     const struct
     {
         const char* name;
         glm::vec2 point;
+        float radius;
         int32_t index;
         uint32_t kind;
     } cases[] = {
-        {"handle B of point 3 over the position of point 2", shape.points[2].position, 3, ElementHandleB},
-        {"a point", shape.points[4].position, 4, ElementPoint},
-        {"handle A after a spline edge", shape.points[1].handleA, 1, ElementHandleA},
-        {"handle B", shape.points[0].handleB, 0, ElementHandleB},
-        {"far from everything", {50.0f, 50.0f}, -1, ElementNone},
+        {"handle B of point 3 over the position of point 2", shape.points[2].position, 0.1f, 3, ElementHandleB},
+        {"a point", shape.points[4].position, 0.1f, 4, ElementPoint},
+        {"handle A after a spline edge", shape.points[1].handleA, 0.1f, 1, ElementHandleA},
+        {"handle B", shape.points[0].handleB, 0.1f, 0, ElementHandleB},
+        {"far from everything", {50.0f, 50.0f}, 0.1f, -1, ElementNone},
+        // Handle A of a point after a straight edge is not shown, so it cannot be picked.
+        {"handle A after a straight edge", shape.points[3].handleA, 0.01f, -1, ElementNone},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
-        state.snapshot = WorldShape();
-        shape.PickElement(c.point, 0.1f, state);
-        EXPECT_EQ(state.elementIndex, c.index);
-        EXPECT_EQ(state.elementKind, c.kind);
-        // A pick snapshots the points; a miss keeps the old snapshot.
-        EXPECT_EQ(state.snapshot.points.count, c.index >= 0 ? 5u : 0u);
-        EXPECT_EQ(state.snapshot.segments.count, 0u);
+        int32_t index = 7;
+        uint32_t kind = ElementPoint;
+        EXPECT_EQ(shape.FindElement(c.point, c.radius, index, kind), c.index >= 0);
+        EXPECT_EQ(index, c.index);
+        EXPECT_EQ(kind, c.kind);
     }
 
-    // Handle A of a point after a straight edge is not shown, so it cannot be picked.
-    shape.PickElement(shape.points[3].handleA, 0.01f, state);
-    EXPECT_EQ(state.elementKind, ElementNone);
-
-    WorldShape empty;
-    state.elementIndex = 2;
-    state.elementKind = ElementPoint;
-    empty.PickElement({0.0f, 0.0f}, 0.1f, state);
-    EXPECT_EQ(state.elementIndex, -1);
-    EXPECT_EQ(state.elementKind, ElementNone);
+    int32_t index = 2;
+    uint32_t kind = ElementPoint;
+    EXPECT_FALSE(WorldShape().FindElement({0.0f, 0.0f}, 0.1f, index, kind));
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(kind, ElementNone);
 }
 
 TEST(WorldShapePick, EdgesAreFoundFirstInOrder)

@@ -9,8 +9,11 @@
 #include <imgui_impl_glfw.h>
 #include <imgui_internal.h>
 
+#include "ByteBlob.h"
 #include "LedrowGame.h"
+#include "LevelEditor.h"
 #include "LogChannel.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -32,6 +35,21 @@ bool HistoryHas(const LogChannel& channel, const std::string& line)
             return true;
     }
     return false;
+}
+
+/// Writes a level file holding a floor under `start`, as the editor saves one.
+void WriteLevel(const std::string& name, glm::vec2 start)
+{
+    Level level(nullptr);
+    level.start.position = start;
+    WorldShape floor;
+    for (glm::vec2 p : {glm::vec2(-10, -1), glm::vec2(10, -1), glm::vec2(10, 0), glm::vec2(-10, 0)})
+        floor.AddPoint(p, p, p, false, true);
+    level.worldShapes.PushBack(floor);
+    ByteBlob blob;
+    blob.WriteHeader();
+    level.Serialise(blob);
+    blob.WriteToFile(std::string(LedrowGame::LevelFolder) + name);
 }
 
 // Runs the game's frames itself, as main does but without pacing, and clicks its buttons through
@@ -206,6 +224,122 @@ TEST_F(GameHarness, ButtonsMoveBetweenTheScreens)
     Click("Main screen", "Quit", 4);
     EXPECT_TRUE(game.quit);
     EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+}
+
+TEST_F(GameHarness, TheEditorScreenTakesTheInputAndClosesBackToTheMainScreen)
+{
+    Click("Main screen", "Level editor", 1);
+    ASSERT_EQ(game.screenState, LedrowGame::LevelEditorScreen);
+    ASSERT_NE(game.editor, nullptr);
+    Frames(2);
+    EXPECT_NE(ImGui::FindWindowByName("Creation toolbox"), nullptr) << "the editor draws its windows";
+
+    game.OnScroll(true);
+    EXPECT_FLOAT_EQ(game.camera.viewHeight, 10.0f / 1.2f);
+    game.OnScroll(false);
+    EXPECT_NEAR(game.camera.viewHeight, 10.0f, 1e-5f) << "one step up and one down give the view back";
+    for (int i = 0; i < 200; ++i)
+        game.OnScroll(true);
+    EXPECT_EQ(game.camera.viewHeight, LedrowGame::SmallestEditorView) << "zooming in stops at a usable view";
+
+    game.OnKey(GLFW_KEY_EQUAL, true, false, false, false);
+    EXPECT_EQ(game.editor->gridSpacing, 0.5f);
+    glfwSetCursorPos(game.window, 1500.0, 900.0); // clear of the editor's windows
+    Frames(2);
+    game.editor->creationMode = CreateTrinkets;
+    game.OnMouseDown(GLFW_MOUSE_BUTTON_RIGHT);
+    EXPECT_EQ(game.editor->creationMode, CreateNothing) << "mouse presses reach the editor";
+
+    game.editor->playTesting = true;
+    const float zoomed = game.camera.viewHeight;
+    game.OnScroll(false);
+    EXPECT_EQ(game.camera.viewHeight, zoomed) << "no zoom while play-testing";
+    game.editor->playTesting = false;
+
+    game.screenState = LedrowGame::OptionsScreen;
+    game.OnKey(GLFW_KEY_EQUAL, true, false, false, false);
+    game.OnScroll(false);
+    EXPECT_EQ(game.editor->gridSpacing, 0.5f) << "keys reach the editor only on its screen";
+    EXPECT_EQ(game.camera.viewHeight, zoomed);
+
+    game.screenState = LedrowGame::LevelEditorScreen;
+    game.camera.centreX = 4.0f;
+    game.editor->closeRequested = true;
+    Frames(1);
+    EXPECT_EQ(game.editor, nullptr);
+    EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+    EXPECT_EQ(game.camera.centreX, 0.0f);
+    EXPECT_EQ(game.camera.viewHeight, 10.0f);
+}
+
+TEST_F(GameHarness, TheLevelSelectPlaysTheClickedLevelUntilItIsLeft)
+{
+    WriteLevel("first.lrl", {1, 2});
+    WriteLevel("second.lrl", {-3, 4});
+    // Beside the shipped levels, in the order the level select lists them.
+    DynArray<std::string> listed = ListDirectory(LedrowGame::LevelFolder, "lrl");
+    int secondRow = -1;
+    for (uint32_t i = 0; i < listed.count; ++i)
+        if (listed[i] == "second.lrl")
+            secondRow = static_cast<int>(i);
+    ASSERT_GE(secondRow, 0);
+
+    game.screenState = LedrowGame::LevelSelect;
+    Click("Select your level:", "second.lrl", secondRow);
+    ASSERT_EQ(game.screenState, LedrowGame::Playing);
+    ASSERT_TRUE(game.level);
+    EXPECT_TRUE(HistoryHas(InfoLog, "Starting game with 1 player(s). You are player 0"));
+    EXPECT_EQ(game.level->start.position, glm::vec2(-3, 4));
+    EXPECT_EQ(game.level->worldShapes.count, 1u);
+
+    // It is stepped by the frame step times the time scale and falls onto its floor.
+    Frames(200);
+    EXPECT_NEAR(game.level->time, 200.0f * game.frameStep * 0.8333333f, 1e-3f);
+    const b2Vec2 at = game.level->localPlayer->body->GetPosition();
+    EXPECT_NEAR(at.y, 0.205f, 0.02f);
+    EXPECT_NEAR(game.camera.centreX, at.x, 0.2f);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    game.LeaveLevel();
+    EXPECT_EQ(game.screenState, LedrowGame::LevelSelect);
+    EXPECT_FALSE(game.level);
+    EXPECT_EQ(game.camera.centreX, 0.0f);
+    EXPECT_EQ(game.camera.centreY, 0.0f);
+    EXPECT_EQ(game.camera.viewHeight, 10.0f);
+
+    Click("Select your level:", "Back", static_cast<int>(listed.count));
+    EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
+    EXPECT_EQ(ErrorLog.GetHistory().count, 0u);
+}
+
+TEST_F(GameHarness, LevelsThatCannotBeStartedLeaveTheScreenAsItWas)
+{
+    WriteLevel("floor.lrl", {0, 1});
+    game.screenState = LedrowGame::LevelSelect;
+    struct Case
+    {
+        const char* name;
+        int32_t players;
+        uint32_t local;
+    };
+    for (const Case& c : {Case{"../floor.lrl", 1, 0}, Case{"Levels/floor.lrl", 1, 0}, Case{"", 1, 0}, Case{"..", 1, 0},
+                          Case{"floor.lrl", 2, 2}, Case{"floor.lrl", 0, 0}})
+    {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.players) + " " + std::to_string(c.local));
+        const uint32_t errors = ErrorLog.GetHistory().count;
+        EXPECT_FALSE(game.StartLevel(c.name, c.players, c.local));
+        EXPECT_EQ(ErrorLog.GetHistory().count, errors + 1);
+        EXPECT_EQ(game.screenState, LedrowGame::LevelSelect);
+        EXPECT_FALSE(game.level);
+    }
+
+    // A file that is missing is played as an empty level, the figure at the origin.
+    EXPECT_TRUE(game.StartLevel("missing.lrl", 1, 0));
+    ASSERT_TRUE(game.level);
+    EXPECT_EQ(game.level->worldShapes.count, 0u);
+    EXPECT_EQ(game.screenState, LedrowGame::Playing);
+    Frames(2);
+    // A level still in play is destroyed with the game.
 }
 
 // A settings file that cannot be read must not stop the game: it starts on the defaults and

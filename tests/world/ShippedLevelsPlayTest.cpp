@@ -1,0 +1,61 @@
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "LogWatch.h"
+#include "PlayTesting.h"
+
+using namespace play_testing;
+
+namespace
+{
+std::vector<std::filesystem::path> ShippedLevels()
+{
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(LEDROW_SHIPPED_LEVELS_DIR))
+        if (entry.path().extension() == ".lrl")
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+} // namespace
+
+TEST(ShippedLevelsInPlay, EachPlaysTenSecondsWithNoInputAndKeepsTheFigureInside)
+{
+    const std::vector<std::filesystem::path> files = ShippedLevels();
+    ASSERT_FALSE(files.empty());
+    for (const std::filesystem::path& file : files)
+    {
+        SCOPED_TRACE(file.filename().string());
+        LogWatch errors(ErrorLog);
+        Camera camera;
+        Level level(&camera);
+        ASSERT_TRUE(level.ReadFromFile(file.string()));
+        ASSERT_GT(level.worldShapes.count, 0u);
+        float minX = FLT_MAX, maxX = -FLT_MAX, minY = FLT_MAX, maxY = -FLT_MAX;
+        for (const WorldShape& shape : level.worldShapes)
+        {
+            minX = std::min(minX, shape.minX);
+            maxX = std::max(maxX, shape.maxX);
+            minY = std::min(minY, shape.minY);
+            maxY = std::max(maxY, shape.maxY);
+        }
+
+        ASSERT_TRUE(level.Start(1, 0));
+        bool inside = true;
+        for (float played = 0.0f; played < 10.0f && inside; played += FrameDt)
+        {
+            level.Update(FrameDt, PlayInput{});
+            const b2Vec2 at = level.localPlayer->body->GetPosition();
+            inside = at.x > minX && at.x < maxX && at.y > minY && at.y < maxY;
+            EXPECT_TRUE(inside) << "the figure left the level at (" << at.x << ", " << at.y << ") after " << played
+                                << " s";
+        }
+        EXPECT_TRUE(errors.Lines().empty()) << errors.Lines().front();
+    }
+}
