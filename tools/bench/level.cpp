@@ -2,9 +2,10 @@
 // - how long the magnet fields take to compute (against the obvious every-piece-for-every-texel
 //   way) and what one magnet force query costs on a physics step;
 // - what the dearest level files cost to read and start, each in a process of its own so that
-//   its peak memory is its own: read and compile, magnet fields computed without a GPU, physics
-//   world built, the first step, and a frame's lines collected through a view the size of the
-//   play screen's and through one that takes in the whole level.
+//   its peak memory is its own: read and compile, magnet fields computed without a GPU, a game of
+//   four players started, its first frame of play, and a frame's lines collected through a view
+//   the size of the play screen's and through one that takes in the whole level (as the editor
+//   draws it zoomed out, points and signpost markers included).
 //
 //   ledrow_bench_level [name]     (only the files whose name contains `name`)
 //
@@ -31,8 +32,8 @@
 #include "LineRenderer.h"
 #include "Mesh.h"
 #include "PhysicsStep.h"
+#include "PlayInput.h"
 #include "ShapeSegment.h"
-#include "Waypoint.h"
 
 namespace
 {
@@ -272,25 +273,14 @@ std::vector<WorstFile> WorstFiles()
     };
 }
 
-/// Lines a frame collects of `level` through `view`, as play (strips) and the editor (segments,
-/// points) draw it.
+/// Lines a frame collects of `level` through `view`: the level's own drawing with the signpost
+/// markers, and the points of every shape as the editor shows them.
 size_t DrawFrame(Level& level, const float (&view)[4], LineRenderer& lines)
 {
     lines.Clear();
-    GateProgress progress;
-    for (WorldShape& shape : level.worldShapes)
-    {
-        for (const SurfaceStrip& strip : shape.strips)
-            strip.Draw(lines, view);
+    level.Draw(lines, view, true);
+    for (const WorldShape& shape : level.worldShapes)
         shape.DrawEditor(lines, 0.1f, view);
-    }
-    for (Trinket& trinket : level.trinkets)
-        if (trinket.HitTestRect(view[0], view[1], view[2], view[3]))
-            trinket.Draw(lines);
-    for (Waypoint& waypoint : level.waypoints)
-        waypoint.Draw(lines, &progress, view);
-    for (const Signpost& signpost : level.signposts)
-        signpost.DrawMarker(lines, view);
     return lines.SegmentCount();
 }
 
@@ -322,10 +312,10 @@ void MeasureFile(const WorstFile& file)
     const double fieldTime = MillisecondsSince(start);
 
     start = std::chrono::steady_clock::now();
-    level.CreatePhysicsWorld();
+    level.Start(4, 0);
     const double worldTime = MillisecondsSince(start);
     start = std::chrono::steady_clock::now();
-    PhysicsStep::Advance(*level.world, PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep));
+    level.Update(PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep), PlayInput());
     const double stepTime = MillisecondsSince(start);
 
     // Each frame is drawn twice and the second one timed: the game's line batch keeps its room
@@ -341,11 +331,13 @@ void MeasureFile(const WorstFile& file)
     start = std::chrono::steady_clock::now();
     const size_t allLines = DrawFrame(level, everywhere, lines);
     const double allTime = MillisecondsSince(start);
+    const int32_t bodies = level.world != nullptr ? level.world->GetBodyCount() : 0;
+    level.EndGame();
 
-    std::printf("%-44s %8zu B  %-7s read %7.1f ms  fields %7.1f ms (%7.2f M texels)  world %7.1f ms (%6d bodies)  "
-                "step %6.1f ms  frame %7zu lines %6.2f ms, all %8zu lines %7.1f ms",
+    std::printf("%-44s %8zu B  %-7s read %7.1f ms  fields %7.1f ms (%5.2f M texels)  start %7.1f ms (%6d bodies)  "
+                "first frame %6.1f ms  draw %7zu lines %6.2f ms, all %8zu lines %7.1f ms",
                 file.name, payload.bytes.size() + ByteBlob::HeaderSize, read ? "read" : "refused", readTime, fieldTime,
-                static_cast<double>(texels) / 1.0e6, worldTime, level.world->GetBodyCount(), stepTime, playLines,
+                static_cast<double>(texels) / 1.0e6, worldTime, bodies, stepTime, playLines,
                 playTime, allLines, allTime);
     std::fflush(stdout);
 }
@@ -356,8 +348,8 @@ int main(int argc, char** argv)
     const char* only = argc > 1 ? argv[1] : nullptr;
     if (only == nullptr)
         MagnetFigures();
-    std::printf("Dearest level files (read, fields, world and first step are start-up; the frames are per frame; "
-                "peak is the whole process):\n");
+    std::printf("Dearest level files (read, fields and start are start-up, then one frame of play and the lines of "
+                "a frame; peak is the whole process):\n");
     for (const WorstFile& file : WorstFiles())
     {
         if (only != nullptr && std::strstr(file.name, only) == nullptr)
