@@ -12,7 +12,9 @@
 #endif
 #endif
 #if defined(LEDROW_HEAP_FROM_SANITIZER)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count (declared in its allocator_interface.h, which gcc does not
+// ship).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 /// Bytes the process holds on the heap right now: everything handed out by malloc and
