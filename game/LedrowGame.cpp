@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include <box2d/box2d.h>
 #include <enet/enet.h>
@@ -16,6 +18,7 @@
 
 #include "LevelEditor.h"
 #include "LogChannel.h"
+#include "PublicAddress.h"
 #include "Utilities.h"
 
 namespace
@@ -55,7 +58,7 @@ LedrowGame::LedrowGame()
 
     config.Save();
 
-    // The public-address fetch starts here, on a thread of its own that is detached at once.
+    StartPublicAddressFetch();
 
     if (enet_initialize() != 0)
     {
@@ -99,8 +102,11 @@ LedrowGame::~LedrowGame()
     magnetismChannel.reset();
     // Its magnet textures need the context, which the base still holds. An editor still open when
     // the window closes goes with the game.
+    network.level = nullptr;
     level.reset();
     editor.reset();
+    // Done with the network before its library goes: clients hear that a host closed.
+    network.Shutdown();
     if (networkLibraryStarted)
         enet_deinitialize();
 }
@@ -109,7 +115,9 @@ void LedrowGame::UpdateMenus()
 {
     if (!IsReady())
         return;
-    // The network is serviced first; what it answers drives the level-select and play screens.
+    // The network is serviced first; what it answers drives the level-select and play screens,
+    // and every other screen drops it.
+    const ClientResponseAction action = network.Update();
     Step();
     switch (screenState)
     {
@@ -117,10 +125,10 @@ void LedrowGame::UpdateMenus()
         UpdateMainScreen();
         break;
     case LevelSelect:
-        UpdateLevelSelectScreen();
+        UpdateLevelSelectScreen(action);
         break;
     case Playing:
-        UpdatePlayScreen();
+        UpdatePlayScreen(action);
         break;
     case LevelEditorScreen:
         UpdateEditorScreen();
@@ -167,6 +175,20 @@ void LedrowGame::Render()
 
     glfwSwapBuffers(window);
     glfwPollEvents();
+}
+
+void LedrowGame::StartPublicAddressFetch()
+{
+    // Detached at once: nothing waits for it, and the game can quit while it still runs.
+    try
+    {
+        std::thread(FetchPublicAddress).detach();
+    }
+    catch (const std::system_error& fault)
+    {
+        ErrorLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
+        ErrorLog.EndMessage();
+    }
 }
 
 void LedrowGame::UpdateMainScreen()
@@ -220,10 +242,14 @@ void LedrowGame::UpdateCreditsScreen()
     ImGui::End();
 }
 
-void LedrowGame::UpdateLevelSelectScreen()
+void LedrowGame::UpdateLevelSelectScreen(const ClientResponseAction& action)
 {
-    // network: a start action from the network manager starts its level here with the action's
-    // player count and this machine's player number, and nothing else is drawn in that frame.
+    if (action.type == ClientResponseType::StartGame)
+    {
+        // Nothing else of this screen in that frame.
+        StartSharedLevel(action);
+        return;
+    }
     if (!levelNamesListed)
     {
         levelNames = ListDirectory(LevelFolder, "lrl");
@@ -231,46 +257,66 @@ void LedrowGame::UpdateLevelSelectScreen()
     }
 
     ImGui::Begin("Select your level:");
-    // network: while joined to a host, the level buttons are disabled; the host chooses.
     const std::string* chosen = nullptr;
     for (uint32_t i = 0; i < levelNames.count; ++i)
     {
         // File names are unique in the folder, but the user-interface library reads "##" in a
         // label as the start of an identifier of its own.
         ImGui::PushID(static_cast<int>(i));
+        // Greyed out while joined (the host chooses), and while hosting for a level whose name
+        // cannot travel to the others.
+        ImGui::BeginDisabled(!network.CanChooseLevel(levelNames[i]));
         if (ImGui::Button(levelNames[i].c_str()) && chosen == nullptr)
             chosen = &levelNames[i];
+        ImGui::EndDisabled();
         ImGui::PopID();
     }
     ImGui::Separator();
     const bool back = ImGui::Button("Back");
     ImGui::End();
-    // network: the lobby window is drawn here.
+    network.DrawLobby();
 
     if (chosen != nullptr)
     {
-        // network: a host broadcasts the start packet with the level's name and its player count
-        // (peers plus one) before loading it, and starts with that count.
         const std::string name = *chosen;
-        StartLevel(name, 1, 0);
+        PlayChosenLevel(name);
     }
     else if (back)
     {
-        // network: "Back" closes a hosted server or leaves a joined game, and the lobby returns
-        // to its first page.
+        network.LeaveLobby();
         levelNamesListed = false;
         screenState = MainScreen;
     }
 }
 
-void LedrowGame::UpdatePlayScreen()
+void LedrowGame::UpdatePlayScreen(const ClientResponseAction& action)
 {
     if (!level)
         return;
+    // A level that the host ends is still played through this frame.
     const bool escape = level->Update(timeScale * frameStep, window);
-    // network: an end action from the network manager ends the level here as well.
-    if (escape)
+    if (escape || action.type == ClientResponseType::EndGame)
         LeaveLevel();
+}
+
+void LedrowGame::PlayChosenLevel(const std::string& levelName)
+{
+    int32_t playerCount = 1;
+    if (network.role == NetworkRole::Server)
+    {
+        // Everybody hears of it before the host loads it; a name that cannot travel is not
+        // played at all rather than played alone.
+        if (!network.AnnounceLevelStart(levelName))
+            return;
+        playerCount = network.GetPlayerCount();
+    }
+    StartLevel(levelName, playerCount, 0);
+}
+
+void LedrowGame::StartSharedLevel(const ClientResponseAction& action)
+{
+    // The manager passes on only a start that has a place for this machine's number.
+    StartLevel(action.levelName, action.playerCount, static_cast<uint32_t>(network.ownPlayerNumber));
 }
 
 bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex)
@@ -284,13 +330,14 @@ bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, u
         ErrorLog.EndMessage();
         return false;
     }
+    network.level = nullptr;
     level.reset();
     auto next = std::make_unique<Level>(&camera);
     next->LoadFromFile(LevelFolder + levelName);
     if (!next->Start(playerCount, localIndex))
         return false;
     level = std::move(next);
-    // network: the network manager's level becomes this one.
+    network.level = level.get();
     const b2Vec2 at = level->localPlayer->body->GetPosition();
     camera.centreX = at.x;
     camera.centreY = at.y;
@@ -301,10 +348,12 @@ bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, u
 
 void LedrowGame::LeaveLevel()
 {
-    // network: a host broadcasts the end packet here; a joined client sends its departure to the
-    // host and logs "This player departed - informing server.".
+    if (network.role == NetworkRole::Server)
+        network.AnnounceLevelEnd();
+    else if (network.role == NetworkRole::Client)
+        network.AnnounceDeparture();
+    network.level = nullptr;
     level.reset();
-    // network: the network manager's level becomes null.
     screenState = LevelSelect;
     camera.centreX = 0.0f;
     camera.centreY = 0.0f;

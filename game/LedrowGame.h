@@ -8,6 +8,7 @@
 #include "GameBase.h"
 #include "Level.h"
 #include "Mesh.h"
+#include "NetworkManager.h"
 #include "PhysicsStep.h"
 #include "Shader.h"
 
@@ -66,12 +67,15 @@ public:
     /// range), is logged and leaves no level and the screen as it was: false.
     bool StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex);
     /// Destroys the level in play and returns to the level select, the camera back at (0, 0)
-    /// with a view height of 10.
+    /// with a view height of 10. A host first tells its clients that the level is over; a client
+    /// tells its host that it left.
     void LeaveLevel();
 
     uint32_t screenState = MainScreen;
     /// The level in play, owned; null on every screen but the play screen.
     std::unique_ptr<Level> level;
+    /// Multiplayer: the lobby, its peers and the shared level's player states.
+    NetworkManager network;
     float timeScale = PhysicsStep::TimeScale; ///< multiplies the frame step for the level and the editor
     /// The distance-field font of world text; without an atlas (no font file) no text is drawn.
     Font font;
@@ -108,10 +112,19 @@ private:
     /// Draws the world's line batch straight into the window, for screens without a post effect
     /// to compose the channels.
     void DrawWorldLinesToWindow();
-    void UpdateLevelSelectScreen();
-    void UpdatePlayScreen();
+    /// The level list with the lobby window beside it; a start from the network starts its level.
+    void UpdateLevelSelectScreen(const ClientResponseAction& action);
+    /// One frame of the level in play; Escape or an end from the network leaves it.
+    void UpdatePlayScreen(const ClientResponseAction& action);
+    /// A level button: alone, the level is played; while hosting, it is announced to everybody
+    /// first and played with every player of the lobby.
+    void PlayChosenLevel(const std::string& levelName);
+    /// Plays the level that the host started, as this machine's player number.
+    void StartSharedLevel(const ClientResponseAction& action);
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
+    /// Starts `FetchPublicAddress` on a thread of its own.
+    void StartPublicAddressFetch();
 
     bool networkLibraryStarted = false;
     /// The level files listed on the level select, read once each time the screen is entered

@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev zlib1g-dev python3-glad libgtest-dev libgmock-dev
   libgl1 libgl1-mesa-dri libglx-mesa0 libx11-dev
   xvfb xauth xdotool imagemagick x11-utils
-  clang libclang-rt-14-dev fonts-dejavu-core curl ca-certificates
+  clang libclang-rt-14-dev fonts-dejavu-core curl ca-certificates libcurl4-openssl-dev
 )
 # npm may already come with a Node.js of another origin, which conflicts with Debian's npm.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

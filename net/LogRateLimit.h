@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+/// Lets at most `linesPerWindow` log lines through in each window of `windowSeconds`, and counts
+/// the lines it held back, so that a peer flooding the game with bad records can neither fill the
+/// disk nor the log's memory, nor spend the frame writing lines.
+class LogRateLimit
+{
+public:
+    LogRateLimit(uint32_t linesPerWindow, double windowSeconds);
+
+    /// True when one more line may be written at `now` (seconds on a steady clock); false counts
+    /// it as held back.
+    bool Admit(double now);
+    /// The lines held back since the previous call, which restarts the count.
+    uint32_t TakeHeldBack();
+
+private:
+    uint32_t linesPerWindow;
+    double windowSeconds;
+    double windowStart = 0.0;
+    bool started = false;
+    uint32_t linesInWindow = 0;
+    uint32_t heldBack = 0;
+};

@@ -1,0 +1,1014 @@
+#include "NetworkManager.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <vector>
+
+#include <box2d/b2_body.h>
+#include <box2d/b2_world.h>
+#include <imgui.h>
+
+#include "Level.h"
+#include "Player.h"
+#include "PublicAddress.h"
+
+namespace
+{
+// Peers get these time-outs as soon as they connect: a peer that stops answering is given up
+// after about two seconds.
+constexpr enet_uint32 TimeoutLimit = 3;
+constexpr enet_uint32 TimeoutMinimumMs = 500;
+constexpr enet_uint32 TimeoutMaximumMs = 2000;
+constexpr size_t ChannelCount = 2;
+constexpr enet_uint32 ConnectData = 5000;
+// The largest record is 324 bytes; nothing a peer sends may make the library assemble or hold
+// much more than that on its behalf.
+constexpr size_t MaxPacketBytes = 1024;
+constexpr size_t MaxWaitingBytes = 64 * 1024;
+// Events handled in one frame at most: the rest wait for the next frame, so that a flood of
+// datagrams cannot hold a frame up however fast it arrives.
+constexpr int MaxEventsPerUpdate = 1024;
+// A public address is a line of a few dozen characters at most.
+constexpr size_t MaxPublicAddressLength = 64;
+
+double SecondsNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+std::string TypeText(uint32_t type)
+{
+    return std::to_string(type);
+}
+
+PlayerNetState StateOf(const Player& player)
+{
+    PlayerNetState state;
+    const b2Vec2 position = player.body->GetPosition();
+    const b2Vec2 velocity = player.body->GetLinearVelocity();
+    state.positionX = position.x;
+    state.positionY = position.y;
+    state.velocityX = velocity.x;
+    state.velocityY = velocity.y;
+    state.angle = player.body->GetAngle();
+    state.angularVelocity = player.body->GetAngularVelocity();
+    state.jumpHeld = player.jumpHeld ? 1 : 0;
+    state.rotateInput = player.rotateInput;
+    state.brakeHeld = player.brakeHeld ? 1 : 0;
+    state.fangHeld = player.fangHeld ? 1 : 0;
+    return state;
+}
+} // namespace
+
+NetworkManager::~NetworkManager()
+{
+    Shutdown();
+}
+
+void NetworkManager::Shutdown()
+{
+    if (role == NetworkRole::Server)
+        CloseServer();
+    else if (role == NetworkRole::Client)
+        Leave();
+    DropHost();
+}
+
+ClientResponseAction NetworkManager::Update()
+{
+    ClientResponseAction result;
+    if (host == nullptr)
+        return result;
+
+    const int32_t interval = std::max(stateSendInterval, 1);
+    if (frameCounter % interval == 0)
+        SendOwnState();
+    // Wraps to a multiple of every interval rather than overflowing.
+    frameCounter = frameCounter == INT32_MAX ? 0 : frameCounter + 1;
+
+    ENetEvent event;
+    for (int handled = 0; handled < MaxEventsPerUpdate && host != nullptr; ++handled)
+    {
+        if (enet_host_service(host, &event, 0) <= 0)
+            break;
+        switch (event.type)
+        {
+        case ENET_EVENT_TYPE_CONNECT:
+            HandleConnect(event.peer);
+            break;
+        case ENET_EVENT_TYPE_DISCONNECT:
+            HandleDisconnect(event.peer);
+            break;
+        case ENET_EVENT_TYPE_RECEIVE:
+            if (event.channelID != 0)
+                LogDrop(601, "Dropped a packet on channel " + std::to_string(event.channelID) +
+                                 "; records travel on channel 0 only.");
+            else
+                result.Merge(HandlePacket(event.packet->data, event.packet->dataLength, event.peer));
+            enet_packet_destroy(event.packet);
+            break;
+        default:
+            break;
+        }
+    }
+
+    if (role == NetworkRole::Server && level == nullptr)
+        TidyLobby();
+    return result;
+}
+
+void NetworkManager::StartServer()
+{
+    // Whatever host an earlier connection left behind goes first: numbering counts the peers of
+    // the current host only.
+    if (role == NetworkRole::Server)
+        CloseServer();
+    else if (role == NetworkRole::Client)
+        Leave();
+    DropHost();
+
+    address.host = ENET_HOST_ANY;
+    address.port = port;
+    host = enet_host_create(&address, MaxClients, ChannelCount, 0, 0);
+    if (host == nullptr)
+    {
+        ErrorLog << LogLocation(__FILE__, 147) << "Failed to create server.";
+        ErrorLog.EndMessage();
+        return;
+    }
+    LimitHost();
+    role = NetworkRole::Server;
+    ownName = playerNameEntry;
+    ownPlayerNumber = 0;
+    lobbyName = lobbyNameEntry;
+    ReadPublicAddress();
+}
+
+void NetworkManager::CloseServer()
+{
+    if (role != NetworkRole::Server)
+    {
+        ErrorLog << LogLocation(__FILE__, 164) << "Attempted to close a server but machine isn't acting as one!";
+        ErrorLog.EndMessage();
+        return;
+    }
+    if (host != nullptr)
+    {
+        // Every client hears at once that the lobby is gone, rather than after its time-out.
+        for (size_t i = 0; i < host->peerCount; ++i)
+            if (host->peers[i].state == ENET_PEER_STATE_CONNECTED)
+                enet_peer_disconnect_now(&host->peers[i], 0);
+        enet_host_destroy(host);
+        host = nullptr;
+    }
+    role = NetworkRole::None;
+}
+
+bool NetworkManager::Join(const std::string& addressText)
+{
+    if (role == NetworkRole::Server)
+        CloseServer();
+    else if (role == NetworkRole::Client)
+        Leave();
+    DropHost();
+    ownName = playerNameEntry;
+    ownPlayerNumber = -1;
+
+    host = enet_host_create(nullptr, 1, ChannelCount, 0, 0);
+    if (host == nullptr)
+    {
+        ErrorLog << LogLocation(__FILE__, 180) << "Failed to create client host.";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    LimitHost();
+    // An address that does not resolve would leave the previous one in place, and the attempt
+    // would go to some other machine.
+    if (enet_address_set_host(&address, addressText.c_str()) != 0)
+    {
+        ErrorLog << LogLocation(__FILE__, 186) << "Could not find the server address \""
+                 << CleanText(addressText.c_str(), addressText.size() + 1) << "\".";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    address.port = port;
+    ENetPeer* server = enet_host_connect(host, &address, ChannelCount, ConnectData);
+    if (server == nullptr)
+    {
+        ErrorLog << LogLocation(__FILE__, 191) << "Failed to create client - something else happened.";
+        ErrorLog.EndMessage();
+        return false;
+    }
+    // The attempt gives up as soon as a connected peer would, rather than after the library's
+    // half a minute: a mistyped address is reported within a few seconds.
+    enet_peer_timeout(server, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
+    return true;
+}
+
+void NetworkManager::Leave()
+{
+    if (role != NetworkRole::Client)
+    {
+        ErrorLog << LogLocation(__FILE__, 201) << "Attempted to leave a server but machine isn't a client!";
+        ErrorLog.EndMessage();
+        return;
+    }
+    if (!peers.empty())
+        enet_peer_disconnect(peers.begin()->first, 0);
+    role = NetworkRole::None;
+}
+
+void NetworkManager::SendChat(const std::string& text)
+{
+    char field[ChatFieldSize];
+    CopyText(field, text);
+    if (role == NetworkRole::Server)
+    {
+        AddChatMessage(ownName, CleanText(field));
+        ChatPacket record;
+        CopyText(record.name, ownName);
+        CopyText(record.text, field);
+        BroadcastPacket(record);
+    }
+    else if (role == NetworkRole::Client)
+    {
+        ChatToServerPacket record;
+        CopyText(record.text, field);
+        SendPacketToServer(record);
+    }
+}
+
+int32_t NetworkManager::GetPlayerCount()
+{
+    if (role == NetworkRole::Server)
+        return static_cast<int32_t>(peers.size()) + 1;
+    if (role == NetworkRole::Client)
+    {
+        ErrorLog << LogLocation(__FILE__, 547)
+                 << "GetPlayerCount() is intended to be called on the server machine. The client machines don't know "
+                    "the player count necessarily.";
+        ErrorLog.EndMessage();
+    }
+    return 1;
+}
+
+ClientResponseAction NetworkManager::HandlePacket(const uint8_t* data, size_t length, ENetPeer* from)
+{
+    if (data == nullptr || length < sizeof(uint32_t))
+    {
+        LogDrop(602, length == 0 ? std::string("Dropped an empty packet.")
+                                 : "Dropped a packet of " + std::to_string(length) + " bytes, too short for a record.");
+        return {};
+    }
+    uint32_t type = 0;
+    std::memcpy(&type, data, sizeof(type));
+    switch (role)
+    {
+    case NetworkRole::Server:
+        return HandleServerPacket(type, data, length, from);
+    case NetworkRole::Client:
+        return HandleClientPacket(type, data, length);
+    default:
+        LogDrop(472, "Received packet, not in multplayer?");
+        return {};
+    }
+}
+
+ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uint8_t* data, size_t length, ENetPeer* from)
+{
+    const auto sender = peers.find(from);
+    const bool known = sender != peers.end() && sender->second.connected;
+    const auto unknownSender = [&] {
+        LogDrop(604, "Dropped a record of type " + TypeText(type) + " from a peer that is not in this lobby.");
+    };
+
+    switch (type)
+    {
+    case PacketJoin:
+    {
+        JoinPacket record;
+        if (!Read(data, length, record))
+            break;
+        if (!known)
+        {
+            unknownSender();
+            break;
+        }
+        PeerInfo& info = sender->second;
+        if (info.playerNumber != -1)
+        {
+            LogDrop(611, "Dropped a second join record from player " + std::to_string(info.playerNumber) + ".");
+            break;
+        }
+        info.name = CleanText(record.name);
+        info.playerNumber = FreePlayerNumber(from);
+        AddMessage(info.name + " has joined the server.");
+
+        WelcomePacket welcome;
+        welcome.playerNumber = static_cast<uint32_t>(info.playerNumber);
+        CopyText(welcome.lobbyName, lobbyName);
+        SendPacketToClient(from, welcome);
+        PlayerJoinedPacket joined;
+        joined.playerNumber = static_cast<uint32_t>(info.playerNumber);
+        CopyText(joined.name, info.name);
+        BroadcastPacket(joined);
+        break;
+    }
+    case PacketChatToServer:
+    {
+        ChatToServerPacket record;
+        if (!Read(data, length, record))
+            break;
+        if (!known)
+        {
+            unknownSender();
+            break;
+        }
+        const std::string text = CleanText(record.text);
+        AddChatMessage(sender->second.name, text);
+        ChatPacket chat;
+        CopyText(chat.name, sender->second.name);
+        CopyText(chat.text, text);
+        BroadcastPacket(chat);
+        break;
+    }
+    case PacketClientState:
+    {
+        if (level == nullptr)
+            break; // late states of a level that has ended
+        ClientStatePacket record;
+        if (!Read(data, length, record))
+            break;
+        if (!known)
+        {
+            unknownSender();
+            break;
+        }
+        const int32_t number = sender->second.playerNumber;
+        if (number < 0 || static_cast<uint32_t>(number) >= level->players.count)
+        {
+            LogDrop(605, "Dropped a state from player " + std::to_string(number) +
+                             ", who has no player in the level in play.");
+            break;
+        }
+        Player* player = RemotePlayer(number);
+        if (player == nullptr)
+            break; // departed: its last states may still be on their way
+        if (!record.state.IsUsable())
+        {
+            LogDrop(606, "Dropped a state from player " + std::to_string(number) + " with numbers outside the world.");
+            break;
+        }
+        ApplyState(*player, record.state);
+        PlayerStatePacket relay;
+        relay.playerNumber = static_cast<uint32_t>(number);
+        relay.state = record.state;
+        BroadcastPacket(relay);
+        break;
+    }
+    case PacketDeparted:
+    {
+        if (level == nullptr)
+            break; // the answer of every client to the end of a level
+        DepartedPacket record;
+        if (!Read(data, length, record))
+            break;
+        if (!known)
+        {
+            unknownSender();
+            break;
+        }
+        const PeerInfo info = sender->second;
+        enet_peer_disconnect(from, 0);
+        peers.erase(sender);
+        InfoLog << "Server received word that player " << info.playerNumber << " departed.";
+        InfoLog.EndMessage();
+        DepartPlayer(info.playerNumber);
+        PlayerLeftPacket left;
+        CopyText(left.name, info.name);
+        left.playerNumber = static_cast<uint32_t>(info.playerNumber);
+        BroadcastPacket(left);
+        break;
+    }
+    default:
+        LogDrop(388, "Received bad packet type for server.");
+        break;
+    }
+    return {};
+}
+
+ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uint8_t* data, size_t length)
+{
+    ClientResponseAction action;
+    switch (type)
+    {
+    case PacketPlayerJoined:
+    {
+        PlayerJoinedPacket record;
+        if (Read(data, length, record) && static_cast<int64_t>(record.playerNumber) != ownPlayerNumber)
+            AddMessage(CleanText(record.name) + " has joined the server.");
+        break;
+    }
+    case PacketPlayerLeft:
+    {
+        PlayerLeftPacket record;
+        if (!Read(data, length, record))
+            break;
+        AddLeftMessage(CleanText(record.name));
+        if (level == nullptr)
+            break;
+        if (record.playerNumber >= level->players.count)
+        {
+            LogDrop(605, "Dropped the departure of player " + std::to_string(record.playerNumber) +
+                             ", who has no player in the level in play.");
+            break;
+        }
+        if (RemotePlayer(record.playerNumber) != nullptr)
+        {
+            DepartPlayer(record.playerNumber);
+            InfoLog << "Client received word that " << record.playerNumber << " departed.";
+            InfoLog.EndMessage();
+        }
+        break;
+    }
+    case PacketWelcome:
+    {
+        WelcomePacket record;
+        if (!Read(data, length, record))
+            break;
+        if (record.playerNumber < 1 || record.playerNumber > static_cast<uint32_t>(MaxClients))
+        {
+            LogDrop(610, "Dropped a welcome naming player " + std::to_string(record.playerNumber) +
+                             ", which no client of a lobby can be.");
+            break;
+        }
+        lobbyName = CleanText(record.lobbyName);
+        ownPlayerNumber = static_cast<int32_t>(record.playerNumber);
+        AddMessage("Welcome to " + lobbyName + ", " + ownName + ". You are player " + std::to_string(ownPlayerNumber) + ".");
+        break;
+    }
+    case PacketRenumber:
+    {
+        RenumberPacket record;
+        if (!Read(data, length, record))
+            break;
+        if (record.newPlayerNumber < 1 || record.newPlayerNumber > static_cast<uint32_t>(MaxClients))
+        {
+            LogDrop(610, "Dropped a new number " + std::to_string(record.newPlayerNumber) +
+                             ", which no client of a lobby can be.");
+            break;
+        }
+        ownPlayerNumber = static_cast<int32_t>(record.newPlayerNumber);
+        AddMessage("You are now player number " + std::to_string(ownPlayerNumber) + ".");
+        break;
+    }
+    case PacketChat:
+    {
+        ChatPacket record;
+        if (Read(data, length, record))
+            AddChatMessage(CleanText(record.name), CleanText(record.text));
+        break;
+    }
+    case PacketStartGame:
+    {
+        StartGamePacket record;
+        if (!Read(data, length, record))
+            break;
+        const std::string name = record.levelName;
+        if (!IsShareableLevelName(name))
+        {
+            LogDrop(607, "Dropped the start of a level named \"" + CleanText(record.levelName) +
+                             "\", which is no level file name.");
+            break;
+        }
+        if (record.playerCount < 1 || record.playerCount > static_cast<uint32_t>(MaxClients) + 1)
+        {
+            LogDrop(608, "Dropped the start of " + name + " with " + std::to_string(record.playerCount) +
+                             " players, more than a lobby holds.");
+            break;
+        }
+        const int32_t count = static_cast<int32_t>(record.playerCount);
+        if (ownPlayerNumber < 0 || ownPlayerNumber >= count)
+        {
+            // This client arrived after the host counted its players, or its number is out of
+            // date: it has no player in that level and waits for the next one.
+            const std::string line = "The host started " + name + " for " + std::to_string(count) +
+                                     " player(s) without a place for player " + std::to_string(ownPlayerNumber) +
+                                     "; wait here for the next level.";
+            AddMessage(line);
+            break;
+        }
+        action.type = ClientResponseType::StartGame;
+        action.levelName = name;
+        action.playerCount = count;
+        break;
+    }
+    case PacketEndGame:
+        action.type = ClientResponseType::EndGame;
+        break;
+    case PacketPlayerState:
+    {
+        if (level == nullptr)
+            break;
+        PlayerStatePacket record;
+        if (!Read(data, length, record))
+            break;
+        if (static_cast<int64_t>(record.playerNumber) == ownPlayerNumber)
+            break; // our own state, relayed back to us
+        if (record.playerNumber >= level->players.count)
+        {
+            LogDrop(605, "Dropped a state of player " + std::to_string(record.playerNumber) +
+                             ", who has no player in the level in play.");
+            break;
+        }
+        Player* player = RemotePlayer(record.playerNumber);
+        if (player == nullptr)
+            break;
+        if (!record.state.IsUsable())
+        {
+            LogDrop(606, "Dropped a state of player " + std::to_string(record.playerNumber) +
+                             " with numbers outside the world.");
+            break;
+        }
+        ApplyState(*player, record.state);
+        break;
+    }
+    default:
+        LogDrop(467, "Received bad packet type for client.");
+        break;
+    }
+    return action;
+}
+
+template <typename Record>
+bool NetworkManager::Read(const uint8_t* data, size_t length, Record& record)
+{
+    switch (ReadRecord(data, length, record))
+    {
+    case RecordFault::None:
+        return true;
+    case RecordFault::TooShort:
+        LogDrop(602, "Dropped a record of type " + TypeText(Record::Type) + ": " + std::to_string(length) +
+                         " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
+        return false;
+    case RecordFault::UnterminatedText:
+        LogDrop(603, "Dropped a record of type " + TypeText(Record::Type) + ": a text without its terminating NUL.");
+        return false;
+    }
+    return false;
+}
+
+void NetworkManager::AddLeftMessage(const std::string& name)
+{
+    AddMessage(name + " has left the server.");
+}
+
+void NetworkManager::AddChatMessage(const std::string& name, const std::string& text)
+{
+    AddMessage(name + ": " + text);
+}
+
+void NetworkManager::ReshufflePlayers(int32_t departedNumber)
+{
+    if (role != NetworkRole::Server)
+    {
+        ErrorLog << LogLocation(__FILE__, 491) << "Only a server should be reshuffling players, something is broken.";
+        ErrorLog.EndMessage();
+    }
+    for (auto& [peer, info] : peers)
+    {
+        if (info.playerNumber <= departedNumber)
+            continue;
+        --info.playerNumber;
+        RenumberPacket record;
+        record.newPlayerNumber = static_cast<uint32_t>(info.playerNumber);
+        SendPacketToClient(peer, record);
+    }
+}
+
+bool NetworkManager::AnnounceLevelStart(const std::string& levelName)
+{
+    if (role != NetworkRole::Server)
+        return true;
+    if (!IsShareableLevelName(levelName))
+    {
+        const std::string line = "\"" + CleanText(levelName.c_str(), levelName.size() + 1) +
+                                 "\" cannot be played together: a shared level needs a file name of at most " +
+                                 std::to_string(NameFieldSize - 1) + " characters ending in \".lrl\".";
+        AddMessage(line);
+        InfoLog << line;
+        InfoLog.EndMessage();
+        return false;
+    }
+    StartGamePacket record;
+    CopyText(record.levelName, levelName);
+    record.playerCount = static_cast<uint32_t>(GetPlayerCount());
+    BroadcastPacket(record);
+    return true;
+}
+
+void NetworkManager::AnnounceLevelEnd()
+{
+    if (role == NetworkRole::Server)
+        BroadcastPacket(EndGamePacket{});
+}
+
+void NetworkManager::AnnounceDeparture()
+{
+    if (role != NetworkRole::Client)
+        return;
+    SendPacketToServer(DepartedPacket{});
+    InfoLog << "This player departed - informing server.";
+    InfoLog.EndMessage();
+}
+
+void NetworkManager::LeaveLobby()
+{
+    Shutdown();
+    lobbyState = LobbyState::ChooseRole;
+}
+
+bool NetworkManager::CanChooseLevel(const std::string& levelName) const
+{
+    if (role == NetworkRole::Client)
+        return false;
+    return role != NetworkRole::Server || IsShareableLevelName(levelName);
+}
+
+void NetworkManager::SendBytes(ENetPeer* peer, const void* bytes, size_t size, enet_uint32 flags)
+{
+    if (peer == nullptr)
+        return;
+    ENetPacket* packet = enet_packet_create(bytes, size, flags);
+    if (packet == nullptr)
+        return;
+    // A peer that is not connected (any more) takes nothing; the packet is then still ours.
+    if (enet_peer_send(peer, 0, packet) < 0)
+        enet_packet_destroy(packet);
+}
+
+void NetworkManager::BroadcastBytes(const void* bytes, size_t size, enet_uint32 flags)
+{
+    if (host == nullptr)
+        return;
+    ENetPacket* packet = enet_packet_create(bytes, size, flags);
+    if (packet != nullptr)
+        enet_host_broadcast(host, 0, packet); // destroys the packet when no peer took it
+}
+
+void NetworkManager::DropHost()
+{
+    if (host != nullptr)
+    {
+        // What is queued (a farewell among it) goes out before the host does.
+        enet_host_flush(host);
+        enet_host_destroy(host);
+        host = nullptr;
+    }
+    peers.clear();
+}
+
+void NetworkManager::LimitHost()
+{
+    host->maximumPacketSize = MaxPacketBytes;
+    host->maximumWaitingData = MaxWaitingBytes;
+}
+
+void NetworkManager::ReadPublicAddress()
+{
+    std::ifstream file(PublicAddressFile, std::ios::binary);
+    if (!file.is_open())
+        return;
+    char buffer[MaxPublicAddressLength + 1] = {};
+    file.read(buffer, MaxPublicAddressLength);
+    std::string line(buffer, static_cast<size_t>(file.gcount()));
+    line = line.substr(0, line.find_first_of("\r\n"));
+    publicAddress = CleanText(line.c_str(), line.size() + 1);
+}
+
+void NetworkManager::SendOwnState()
+{
+    if (level == nullptr || (role != NetworkRole::Server && role != NetworkRole::Client))
+        return;
+    const Player* own = level->localPlayer;
+    if (own == nullptr || own->departed || own->body == nullptr)
+        return;
+    if (role == NetworkRole::Client)
+    {
+        ClientStatePacket record;
+        record.state = StateOf(*own);
+        SendPacketToServer(record);
+    }
+    else
+    {
+        PlayerStatePacket record;
+        record.playerNumber = 0;
+        record.state = StateOf(*own);
+        BroadcastPacket(record);
+    }
+}
+
+void NetworkManager::HandleConnect(ENetPeer* peer)
+{
+    if (lobbyState == LobbyState::Hosting)
+    {
+        InfoLog << "A new client connected!";
+        InfoLog.EndMessage();
+        // A slot of the host's that a client lost during a level is a new client now.
+        const auto stale = peers.find(peer);
+        if (stale != peers.end() && !stale->second.connected)
+            peers.erase(stale);
+        peers.emplace(peer, PeerInfo{});
+        enet_peer_timeout(peer, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
+    }
+    else if (lobbyState == LobbyState::Connecting)
+    {
+        InfoLog << "Successfully joined a game!";
+        InfoLog.EndMessage();
+        role = NetworkRole::Client;
+        lobbyState = LobbyState::Joined;
+        peers.emplace(peer, PeerInfo{});
+        enet_peer_timeout(peer, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
+        JoinPacket record;
+        CopyText(record.name, playerNameEntry);
+        SendPacketToServer(record);
+    }
+    else
+    {
+        ErrorLog << LogLocation(__FILE__, 261) << "Connection created outside UI lobby - currently shouldn't happen.";
+        ErrorLog.EndMessage();
+        // Nobody here will talk to it: let it know rather than keep its slot taken.
+        enet_peer_disconnect(peer, 0);
+    }
+}
+
+void NetworkManager::HandleDisconnect(ENetPeer* peer)
+{
+    const auto entry = peers.find(peer);
+    if (level != nullptr)
+    {
+        if (role == NetworkRole::Server)
+        {
+            if (entry == peers.end() || !entry->second.connected)
+                return;
+            InfoLog << "A player has quit the game.";
+            InfoLog.EndMessage();
+            // Numbers do not change during a level: the entry stays until the lobby is back.
+            entry->second.connected = false;
+            DepartPlayer(entry->second.playerNumber);
+            PlayerLeftPacket left;
+            CopyText(left.name, entry->second.name);
+            left.playerNumber = static_cast<uint32_t>(entry->second.playerNumber);
+            BroadcastPacket(left);
+        }
+        else if (role == NetworkRole::Client)
+        {
+            InfoLog << "You've been disconnected from the game.";
+            InfoLog.EndMessage();
+            Leave();
+            lobbyState = LobbyState::SetUpJoin;
+        }
+        return;
+    }
+
+    if (lobbyState == LobbyState::Hosting)
+    {
+        if (entry == peers.end())
+            return;
+        const PeerInfo info = entry->second;
+        peers.erase(entry);
+        // A client that had not joined yet was never announced and holds no number: it goes
+        // without a word and nobody moves down for it.
+        if (info.playerNumber > 0)
+        {
+            PlayerLeftPacket left;
+            CopyText(left.name, info.name);
+            left.playerNumber = static_cast<uint32_t>(info.playerNumber);
+            BroadcastPacket(left);
+            AddLeftMessage(info.name);
+            ReshufflePlayers(info.playerNumber);
+        }
+        InfoLog << "Someone disconnected!";
+        InfoLog.EndMessage();
+    }
+    else if (lobbyState == LobbyState::Connecting)
+    {
+        InfoLog << "Attempt to connect to server failed!";
+        InfoLog.EndMessage();
+        lobbyState = LobbyState::SetUpJoin;
+    }
+    else if (lobbyState == LobbyState::Joined && role == NetworkRole::Client && entry != peers.end())
+    {
+        // The page stays until the player leaves it, but says why nothing happens any more.
+        AddMessage("Lost the connection to the server.");
+        InfoLog << "Lost the connection to the server.";
+        InfoLog.EndMessage();
+    }
+}
+
+Player* NetworkManager::RemotePlayer(int64_t number)
+{
+    if (level == nullptr || number < 0 || number >= static_cast<int64_t>(level->players.count))
+        return nullptr;
+    Player& player = level->players[static_cast<uint32_t>(number)];
+    if (&player == level->localPlayer || player.departed || player.body == nullptr)
+        return nullptr;
+    return &player;
+}
+
+void NetworkManager::ApplyState(Player& player, const PlayerNetState& state)
+{
+    player.ApplyNetworkState({state.positionX, state.positionY}, {state.velocityX, state.velocityY}, state.angle,
+                             state.angularVelocity);
+    player.SetJump(state.jumpHeld != 0);
+    if (player.rotateInput != state.rotateInput)
+        player.rotateInput = state.rotateInput;
+    const bool fang = state.fangHeld != 0;
+    if (player.fangHeld != fang)
+        player.fangHeld = fang;
+    const bool brake = state.brakeHeld != 0;
+    if (player.brakeHeld != brake)
+    {
+        player.brakeHeld = brake;
+        player.body->SetLinearDamping(brake ? 1.5f : 0.0f);
+    }
+}
+
+void NetworkManager::DepartPlayer(int64_t number)
+{
+    Player* player = RemotePlayer(number);
+    if (player == nullptr)
+        return;
+    player->departed = true;
+    if (level->world != nullptr)
+        level->world->DestroyBody(player->body);
+    player->body = nullptr;
+    for (b2Fixture*& fixture : player->circleFixtures)
+        fixture = nullptr;
+}
+
+int32_t NetworkManager::FreePlayerNumber(ENetPeer* except) const
+{
+    for (int32_t number = 1;; ++number)
+    {
+        bool taken = false;
+        for (const auto& [peer, info] : peers)
+            taken = taken || (peer != except && info.playerNumber == number);
+        if (!taken)
+            return number;
+    }
+}
+
+void NetworkManager::TidyLobby()
+{
+    for (auto entry = peers.begin(); entry != peers.end();)
+        entry = entry->second.connected ? std::next(entry) : peers.erase(entry);
+
+    // Departures during a level leave gaps, which the next level would count wrongly.
+    std::vector<std::pair<int32_t, ENetPeer*>> joined;
+    for (const auto& [peer, info] : peers)
+        if (info.playerNumber > 0)
+            joined.emplace_back(info.playerNumber, peer);
+    std::sort(joined.begin(), joined.end());
+    for (size_t i = 0; i < joined.size(); ++i)
+    {
+        const int32_t number = static_cast<int32_t>(i) + 1;
+        if (joined[i].first == number)
+            continue;
+        peers[joined[i].second].playerNumber = number;
+        RenumberPacket record;
+        record.newPlayerNumber = static_cast<uint32_t>(number);
+        SendPacketToClient(joined[i].second, record);
+    }
+}
+
+void NetworkManager::AddMessage(std::string line)
+{
+    if (lobbyLog.Admit(SecondsNow()))
+    {
+        InfoLog << "Lobby: " << line;
+        InfoLog.EndMessage();
+    }
+    if (messages.count >= MaxMessages)
+        messages.RemoveAt(0);
+    messages.PushBack(std::move(line));
+}
+
+void NetworkManager::LogDrop(int line, const std::string& text)
+{
+    if (!dropLog.Admit(SecondsNow()))
+        return;
+    ErrorLog << LogLocation(__FILE__, line) << text;
+    const uint32_t heldBack = dropLog.TakeHeldBack();
+    if (heldBack > 0)
+        ErrorLog << " (" << heldBack << " more dropped records went unlogged before this one.)";
+    ErrorLog.EndMessage();
+}
+
+void NetworkManager::DrawLobby()
+{
+    // First shown beside the level list rather than over it, and tall enough for the host's page;
+    // the player may move and size it from there, and the library remembers where.
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    ImGui::SetNextWindowPos(ImVec2(std::max(display.x * 0.5f, 60.0f), 60.0f), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(720.0f, 640.0f), ImGuiCond_FirstUseEver);
+    ImGui::Begin("Multiplayer...?");
+    switch (lobbyState)
+    {
+    case LobbyState::ChooseRole:
+    {
+        ImGui::TextUnformatted("Who are you?");
+        ImGui::InputTextWithHint("##nameEntry", "<your name>", playerNameEntry, sizeof(playerNameEntry));
+        const bool unnamed = playerNameEntry[0] == '\0';
+        ImGui::BeginDisabled(unnamed);
+        if (ImGui::Button("Start server"))
+            lobbyState = LobbyState::SetUpServer;
+        if (ImGui::Button("Join server"))
+            lobbyState = LobbyState::SetUpJoin;
+        ImGui::EndDisabled();
+        break;
+    }
+    case LobbyState::SetUpServer:
+        ImGui::TextUnformatted("Lobby name:");
+        ImGui::InputTextWithHint("##lobbyName", "<name your game>", lobbyNameEntry, sizeof(lobbyNameEntry));
+        if (ImGui::Button("Create server!"))
+        {
+            StartServer();
+            lobbyState = LobbyState::Hosting;
+        }
+        if (ImGui::Button("Back"))
+        {
+            lobbyState = LobbyState::ChooseRole;
+            std::memset(lobbyNameEntry, 0, sizeof(lobbyNameEntry));
+        }
+        break;
+    case LobbyState::SetUpJoin:
+        ImGui::TextUnformatted("Server address:");
+        ImGui::InputTextWithHint("##ipEntry", "<enter server IP>", serverAddressEntry, sizeof(serverAddressEntry));
+        if (ImGui::Button("Join game!"))
+        {
+            // Only an attempt that is under way is worth waiting for.
+            if (Join(serverAddressEntry))
+                lobbyState = LobbyState::Connecting;
+        }
+        if (ImGui::Button("Back"))
+        {
+            lobbyState = LobbyState::SetUpServer;
+            std::memset(serverAddressEntry, 0, sizeof(serverAddressEntry));
+        }
+        break;
+    case LobbyState::Hosting:
+        ImGui::TextUnformatted("Public IP detected as:");
+        ImGui::TextUnformatted(publicAddress.c_str());
+        DrawMessageArea();
+        DrawChatEntry();
+        ImGui::Separator();
+        if (ImGui::Button("Close server"))
+        {
+            CloseServer();
+            lobbyState = LobbyState::SetUpServer;
+        }
+        break;
+    case LobbyState::Connecting:
+        ImGui::TextUnformatted("Waiting for response from server...");
+        break;
+    case LobbyState::Joined:
+        ImGui::TextUnformatted("In game...");
+        DrawMessageArea();
+        DrawChatEntry();
+        if (ImGui::Button("Leave game"))
+        {
+            Leave();
+            lobbyState = LobbyState::SetUpJoin;
+        }
+        break;
+    default:
+        break;
+    }
+    ImGui::End();
+}
+
+void NetworkManager::DrawMessageArea()
+{
+    ImGui::BeginChild("MessageArea", ImVec2(ImGui::GetContentRegionAvail().x, 260.0f), false,
+                      ImGuiWindowFlags_AlwaysVerticalScrollbar);
+    // Peers' texts are shown as they are, never read as a format.
+    for (const std::string& line : messages)
+        ImGui::TextWrapped("%s", line.c_str());
+    ImGui::EndChild();
+}
+
+void NetworkManager::DrawChatEntry()
+{
+    // The field first: in a frame in which Enter sent the line, the button is not drawn.
+    const bool entered = ImGui::InputText("##messageInput", messageEntry, sizeof(messageEntry),
+                                          ImGuiInputTextFlags_EnterReturnsTrue);
+    if (entered)
+        ImGui::SetKeyboardFocusHere(-1); // keep typing the next line without clicking again
+    if (entered || ImGui::Button("Send message"))
+    {
+        SendChat(messageEntry);
+        std::memset(messageEntry, 0, sizeof(messageEntry));
+    }
+}

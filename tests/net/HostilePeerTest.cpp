@@ -1,0 +1,261 @@
+// What a peer may send that breaks the protocol's limits, sent as raw packets over loopback: each
+// record is dropped with one line in the error log, and nothing it carries reaches the lobby or
+// the level.
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "LogWatch.h"
+#include "LoopbackLobby.h"
+
+using namespace net_testing;
+
+namespace
+{
+std::vector<uint8_t> Raw(std::initializer_list<uint8_t> bytes)
+{
+    return bytes;
+}
+
+/// A record of `type` that is `size` bytes long, every byte after the type `fill`.
+std::vector<uint8_t> Typed(uint32_t type, size_t size, uint8_t fill = 0)
+{
+    std::vector<uint8_t> bytes(std::max<size_t>(size, 4), fill);
+    std::memcpy(bytes.data(), &type, sizeof(type));
+    bytes.resize(size);
+    return bytes;
+}
+
+template <typename Record>
+std::vector<uint8_t> Cut(const Record& record, size_t size)
+{
+    std::vector<uint8_t> bytes = BytesOf(record);
+    bytes.resize(size);
+    return bytes;
+}
+
+JoinPacket JoinAs(const std::string& name)
+{
+    JoinPacket record;
+    CopyText(record.name, name);
+    return record;
+}
+
+ChatToServerPacket ChatUnterminated()
+{
+    ChatToServerPacket record;
+    std::memset(record.text, 'c', sizeof(record.text));
+    return record;
+}
+
+StartGamePacket Start(const std::string& name, uint32_t count)
+{
+    StartGamePacket record;
+    CopyText(record.levelName, name);
+    record.playerCount = count;
+    return record;
+}
+
+PlayerNetState Moving()
+{
+    PlayerNetState state;
+    state.positionX = 3.0f;
+    state.velocityX = 1.0f;
+    state.rotateInput = 1.0f;
+    state.brakeHeld = 1;
+    return state;
+}
+
+ClientStatePacket ClientState(PlayerNetState state)
+{
+    ClientStatePacket record;
+    record.state = state;
+    return record;
+}
+
+PlayerStatePacket PlayerState(uint32_t number, PlayerNetState state)
+{
+    PlayerStatePacket record;
+    record.playerNumber = number;
+    record.state = state;
+    return record;
+}
+
+PlayerNetState NotANumber()
+{
+    PlayerNetState state = Moving();
+    state.positionY = std::numeric_limits<float>::quiet_NaN();
+    return state;
+}
+
+PlayerLeftPacket Left(const std::string& name, uint32_t number)
+{
+    PlayerLeftPacket record;
+    CopyText(record.name, name);
+    record.playerNumber = number;
+    return record;
+}
+
+enum class Route
+{
+    AdaToServer,
+    BoToServer,
+    ServerToAda,
+};
+
+struct HostileCase
+{
+    const char* what;
+    Route route;
+    bool inLevel;
+    std::vector<uint8_t> bytes;
+    std::string logged; ///< in the one error line; empty when the record is ignored without one
+    uint8_t channel = 0;
+    bool addsLobbyLine = false;
+};
+
+class HostilePeers : public LoopbackLobby
+{
+protected:
+    NetworkManager* ada = nullptr;
+    NetworkManager* bo = nullptr;
+
+    void SetUp() override
+    {
+        LoopbackLobby::SetUp();
+        Host();
+        ada = &Join("Ada");
+        bo = &Join("Bo");
+    }
+
+    /// Everything that a dropped record must leave as it was.
+    void ExpectLobbyUntouched(const char* what)
+    {
+        ASSERT_EQ(server.peers.size(), 2u) << what;
+        for (const auto& [peer, info] : server.peers)
+            EXPECT_TRUE((info.name == "Ada" && info.playerNumber == 1) || (info.name == "Bo" && info.playerNumber == 2))
+                << what << ": " << info.name << " is player " << info.playerNumber;
+        EXPECT_EQ(ada->ownPlayerNumber, 1) << what;
+        EXPECT_EQ(bo->ownPlayerNumber, 2) << what;
+        EXPECT_EQ(ada->lobbyName, "Den") << what;
+        EXPECT_TRUE(actions[ada].empty() && actions[bo].empty()) << what << ": a start or end came through";
+    }
+
+    static void ExpectPlayersAtRest(const Level& level, const char* what)
+    {
+        for (uint32_t i = 0; i < level.players.count; ++i)
+        {
+            const Player& player = level.players[i];
+            EXPECT_FALSE(player.departed) << what << ": player " << i;
+            ASSERT_NE(player.body, nullptr) << what << ": player " << i;
+            EXPECT_EQ(player.body->GetPosition().x, 0.0f) << what << ": player " << i << " moved";
+            EXPECT_FALSE(player.brakeHeld) << what << ": player " << i;
+        }
+    }
+};
+} // namespace
+
+TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
+{
+    const std::vector<HostileCase> cases = {
+        {"empty packet", Route::AdaToServer, false, {}, "[NetworkManager.cpp:602]Dropped an empty packet."},
+        {"three bytes", Route::AdaToServer, false, Raw({6, 0, 0}), "Dropped a packet of 3 bytes, too short for a record."},
+        {"unknown type", Route::AdaToServer, false, Typed(12, 72), "[NetworkManager.cpp:388]Received bad packet type for server."},
+        {"largest type", Route::AdaToServer, false, Typed(0xFFFFFFFFu, 8), "Received bad packet type for server."},
+        {"a record for clients", Route::AdaToServer, false, BytesOf(WelcomePacket{}), "Received bad packet type for server."},
+        {"join cut short", Route::AdaToServer, false, Cut(JoinAs("Mallory"), 10), "Dropped a record of type 0: 10 bytes where 68 are needed."},
+        {"join without NUL", Route::AdaToServer, false, Typed(0, 68, 'm'), "Dropped a record of type 0: a text without its terminating NUL."},
+        {"second join", Route::AdaToServer, false, BytesOf(JoinAs("Mallory")), "Dropped a second join record from player 1."},
+        {"chat without NUL", Route::AdaToServer, false, BytesOf(ChatUnterminated()), "Dropped a record of type 5: a text without"},
+        {"chat on channel 1", Route::AdaToServer, false, BytesOf(ChatToServerPacket{}), "Dropped a packet on channel 1", 1},
+        {"state cut short", Route::AdaToServer, true, Cut(ClientState(Moving()), 20), "Dropped a record of type 9: 20 bytes where 40 are needed."},
+        {"state not a number", Route::AdaToServer, true, BytesOf(ClientState(NotANumber())), "Dropped a state from player 1 with numbers outside the world."},
+        {"state of a player the level lacks", Route::BoToServer, true, BytesOf(ClientState(Moving())), "Dropped a state from player 2, who has no player in the level in play."},
+        {"a record for the server", Route::ServerToAda, false, BytesOf(JoinAs("x")), "[NetworkManager.cpp:467]Received bad packet type for client."},
+        {"unknown type to a client", Route::ServerToAda, true, Typed(99, 44), "Received bad packet type for client."},
+        {"welcome as player 0", Route::ServerToAda, false, BytesOf(WelcomePacket{}), "Dropped a welcome naming player 0"},
+        {"renumber to -1", Route::ServerToAda, false, BytesOf(RenumberPacket{PacketRenumber, 0xFFFFFFFFu}), "Dropped a new number 4294967295"},
+        {"renumber cut short", Route::ServerToAda, false, Raw({4, 0, 0, 0, 2}), "Dropped a record of type 4: 5 bytes where 8 are needed."},
+        {"start of a path", Route::ServerToAda, false, BytesOf(Start("../../config.json", 2)), "which is no level file name"},
+        {"start of a device", Route::ServerToAda, false, BytesOf(Start("/dev/zero.lrl", 2)), "which is no level file name"},
+        {"start for a crowd", Route::ServerToAda, false, BytesOf(Start("Cave.lrl", 100000)), "with 100000 players, more than a lobby holds"},
+        {"start without NUL", Route::ServerToAda, false, Typed(7, 72, 'L'), "Dropped a record of type 7: a text without"},
+        {"chat name without NUL", Route::ServerToAda, false, Typed(6, 324, 'n'), "Dropped a record of type 6: a text without"},
+        {"state of a player the level lacks", Route::ServerToAda, true, BytesOf(PlayerState(7, Moving())), "Dropped a state of player 7, who has no player in the level in play."},
+        {"state not a number", Route::ServerToAda, true, BytesOf(PlayerState(0, NotANumber())), "Dropped a state of player 0 with numbers outside the world."},
+        {"departure of a player the level lacks", Route::ServerToAda, true, BytesOf(Left("Ghost", 99)), "Dropped the departure of player 99", 0, true},
+        // Ignored without a line: nothing is wrong with them, they are just not for this machine.
+        {"own state relayed back", Route::ServerToAda, true, BytesOf(PlayerState(1, Moving())), ""},
+        {"own departure", Route::ServerToAda, true, BytesOf(Left("Ada", 1)), "", 0, true},
+        {"state without a level", Route::AdaToServer, false, BytesOf(ClientState(Moving())), ""},
+        {"departure without a level", Route::AdaToServer, false, BytesOf(DepartedPacket{}), ""},
+    };
+
+    for (NetworkManager* manager : {&server, ada, bo})
+        manager->dropLog = LogRateLimit(1000, 1.0);
+    Level hostLevel(&camera), adaLevel(&camera);
+    StartLevel(hostLevel, 2, 0);
+    StartLevel(adaLevel, 2, 1);
+
+    for (const HostileCase& c : cases)
+    {
+        server.level = c.inLevel ? &hostLevel : nullptr;
+        ada->level = c.inLevel ? &adaLevel : nullptr;
+        const uint32_t serverLines = server.messages.count;
+        const uint32_t adaLines = ada->messages.count;
+        LogWatch errors(ErrorLog);
+
+        ENetPeer* to = c.route == Route::ServerToAda ? PeerOf(*ada) : ServerPeer(c.route == Route::BoToServer ? *bo : *ada);
+        SendRaw(to, c.bytes, c.channel);
+        Settle(40);
+
+        const std::vector<std::string> lines = errors.Lines();
+        if (c.logged.empty())
+        {
+            EXPECT_TRUE(lines.empty()) << c.what << ": " << (lines.empty() ? "" : lines.front());
+        }
+        else
+        {
+            EXPECT_EQ(lines.size(), 1u) << c.what;
+            if (!lines.empty())
+            {
+                EXPECT_NE(lines.front().find(c.logged), std::string::npos) << c.what << ": " << lines.front();
+            }
+        }
+        ExpectLobbyUntouched(c.what);
+        EXPECT_EQ(server.messages.count, serverLines) << c.what;
+        EXPECT_EQ(ada->messages.count, adaLines + (c.addsLobbyLine ? 1u : 0u)) << c.what;
+        ExpectPlayersAtRest(hostLevel, c.what);
+        ExpectPlayersAtRest(adaLevel, c.what);
+    }
+}
+
+TEST_F(HostilePeers, RecordsFromOutsideTheLobbyOrWithoutARoleAreDropped)
+{
+    // A handle that never connected: nothing of it is read, only its address is looked up.
+    ENetPeer stranger{};
+    LogWatch errors(ErrorLog);
+    const std::vector<uint8_t> chat = BytesOf(ChatToServerPacket{});
+    server.HandlePacket(chat.data(), chat.size(), &stranger);
+    EXPECT_TRUE(errors.Saw("[NetworkManager.cpp:604]Dropped a record of type 5 from a peer that is not in this lobby."));
+    EXPECT_EQ(server.messages.count, 2u);
+
+    NetworkManager alone;
+    alone.HandlePacket(chat.data(), chat.size(), &stranger);
+    EXPECT_TRUE(errors.Saw("[NetworkManager.cpp:472]Received packet, not in multplayer?"));
+}
+
+TEST_F(HostilePeers, AFloodOfBadRecordsWritesAFewLinesAndTheLobbyGoesOn)
+{
+    LogWatch errors(ErrorLog);
+    const std::vector<uint8_t> bad = Typed(12, 8);
+    for (int i = 0; i < 5000; ++i)
+        SendRaw(ServerPeer(*ada), bad, 0, 0);
+    ada->SendChat("still here");
+    ASSERT_TRUE(Pump([&] { return Holds(Lines(server), "Ada: still here"); }, 20.0));
+    EXPECT_LE(errors.Lines().size(), 10u);
+    EXPECT_GE(errors.Lines().size(), 1u);
+}
