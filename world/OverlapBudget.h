@@ -44,8 +44,6 @@ public:
 
     /// Objects left out of the world so far.
     uint32_t LeftOut() const { return leftOut; }
-    /// Overlaps counted for the bodies kept so far.
-    uint64_t Used() const { return used; }
 
 private:
     bool Admit(b2Body* body);
