@@ -662,7 +662,7 @@ void LevelEditor::Draw(LineRenderer& lines)
     if (edited != nullptr && edited->GetSelectableType() == SelectableWorldShape)
     {
         const WorldShape& shape = *static_cast<WorldShape*>(edited);
-        shape.DrawEditor(lines, PickRadius);
+        shape.DrawEditor(lines, PickRadius, view);
         uint32_t edge = 0;
         float t = 0.0f;
         glm::vec2 onEdge{0.0f, 0.0f};

@@ -8,10 +8,11 @@ class Level;
 class Selectable;
 
 /// The limits within which a level file loads back whole: the level loader refuses a file whose
-/// coordinates lie beyond `MaxWorldCoordinate` (or are not numbers), whose shapes compile to more
-/// than `Level::MaxCompiledPoints`, or whose magnetic edges need fields larger than the loader
-/// builds. The editor holds every edit within them, so that nothing it saves is refused when it is
-/// loaded again. This is the one place that repeats the loader's rules for the editor.
+/// coordinates lie beyond `MaxWorldCoordinate` (or are not numbers), or whose records cost more
+/// than `Level::MaxLoadCost`. (Magnet fields beyond the level's budget are no limit: the loader
+/// leaves those fields out, not the level.) The editor holds every edit within them, so that
+/// nothing it saves is refused when it is loaded again. This is the one place that repeats the
+/// loader's rules for the editor.
 ///
 /// Both checks read the compiled segments, so every shape must be compiled; neither allocates.
 class LevelLimits
@@ -21,8 +22,7 @@ public:
     /// would be refused. A pass over every object, point and segment.
     static std::string Check(const Level& level);
     /// What `Check` answers for a level that was within the limits before the objects in
-    /// `changed` (objects of `level`) were added or changed: it looks at those objects and, when
-    /// a shape is among them, at the level's totals, so its cost follows the change rather than
-    /// the level.
+    /// `changed` (objects of `level`) were added or changed: it looks at the coordinates of those
+    /// objects only, and at the level's cost, which reads counts rather than points.
     static std::string CheckChanged(const Level& level, const DynArray<Selectable*>& changed);
 };

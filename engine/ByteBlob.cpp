@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -39,9 +40,33 @@ void ByteBlob::WriteHeader()
 void ByteBlob::PushByte(uint8_t byte)
 {
     // `byte` is taken by value, so a byte read from this blob survives the reallocation.
-    if (size >= capacity)
-        Reserve(capacity == 0 ? 16u : capacity * 2u);
-    data[size++] = byte;
+    PushBytes(&byte, 1);
+}
+
+void ByteBlob::PushBytes(const uint8_t* bytes, uint32_t count)
+{
+    if (count == 0)
+        return;
+    if (count > MaxCapacity - size)
+        throw std::length_error(TooLargeMessage);
+    const uint32_t needed = size + count;
+    if (needed > capacity)
+    {
+        // The bytes may lie in the block that is about to be replaced.
+        const auto at = reinterpret_cast<uintptr_t>(bytes);
+        const auto block = reinterpret_cast<uintptr_t>(data);
+        if (at >= block && at < block + capacity)
+        {
+            const std::vector<uint8_t> copy(bytes, bytes + count);
+            Reserve(GrownCapacity(capacity, needed));
+            std::memcpy(data + size, copy.data(), count);
+            size = needed;
+            return;
+        }
+        Reserve(GrownCapacity(capacity, needed));
+    }
+    std::memmove(data + size, bytes, count);
+    size = needed;
 }
 
 void ByteBlob::Reserve(uint32_t n)
@@ -235,7 +260,7 @@ bool ByteBlob::Decompress()
 
     const uint32_t expected = GetPayloadCount();
     const uint64_t deflatedLength = size - HeaderSize;
-    if (expected > deflatedLength * MaxInflateRatio + InflateSlack)
+    if (expected > deflatedLength * MaxInflateRatio + InflateSlack || expected > MaxCapacity - HeaderSize)
     {
         ErrorLog << LogLocation(__FILE__, 290) << "Decompression failed: the header claims " << expected
                  << " bytes from a payload of " << deflatedLength << ".";
@@ -297,6 +322,8 @@ void ByteBlob::SetU32At(uint32_t offset, uint32_t value)
 
 void ByteBlob::ReplacePayload(const uint8_t* payload, uint32_t length, uint32_t magic)
 {
+    if (length > MaxCapacity - HeaderSize)
+        throw std::length_error(TooLargeMessage);
     const uint32_t newSize = HeaderSize + length;
     uint8_t* block = new uint8_t[newSize]; // every byte is written below
     std::memcpy(block, data, HeaderSize);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include <glm/vec2.hpp>
 
@@ -21,12 +22,16 @@ public:
 /// A growable byte buffer with a 16-byte header (u32 magic, u32 payload byte count, 8 zero bytes)
 /// followed by the payload, written value by value and read back in the same order. The same
 /// bytes are the file format of level files and of the font atlas cache. Owns its block.
+///
+/// Growth doubles the capacity and stops at the largest u32 rather than wrapping: a blob that
+/// would need more than 4294967295 bytes raises `std::length_error` and is left as it was.
 class ByteBlob
 {
 public:
     static constexpr uint32_t PlainMagic = 0x356FBE98u;
     static constexpr uint32_t DeflatedMagic = 0x1ED082CFu;
     static constexpr uint32_t HeaderSize = 16;
+    static constexpr uint32_t MaxCapacity = UINT32_MAX;
 
     static constexpr const char* TooFewBytesMessage = "Attempted to read from byte blob with too few bytes left.";
     static constexpr const char* ReadInWriteModeMessage = "Attempted to read from a byte blob in write mode.";
@@ -49,6 +54,9 @@ public:
 
     /// Appends one byte without counting it and without checking the mode.
     void PushByte(uint8_t byte);
+    /// Appends `count` bytes without counting them and without checking the mode, growing once.
+    /// `bytes` may lie inside this blob.
+    void PushBytes(const uint8_t* bytes, uint32_t count);
     /// Reallocates to max(n, size) zero-filled bytes keeping the used ones; 0 or the current
     /// capacity does nothing.
     void Reserve(uint32_t n);
@@ -70,13 +78,29 @@ public:
     template <typename T>
     void Write(const T& value)
     {
+        static_assert(std::is_trivially_copyable_v<T>);
         if (readingMode)
             throw ByteBlobError(WriteInReadModeMessage);
         uint8_t bytes[sizeof(T)];
         std::memcpy(bytes, &value, sizeof(T));
-        for (uint8_t byte : bytes)
-            PushByte(byte);
+        PushBytes(bytes, sizeof(T));
         AddToCount(sizeof(T));
+    }
+
+    /// Appends `count` values as `Write` would one after another, in one growth and one copy.
+    /// Raises `ByteBlobError` in reading mode and `std::length_error` when the blob cannot hold
+    /// them; either way nothing is appended.
+    template <typename T>
+    void WriteArray(const T* values, uint32_t count)
+    {
+        static_assert(std::is_trivially_copyable_v<T>);
+        if (readingMode)
+            throw ByteBlobError(WriteInReadModeMessage);
+        const uint64_t bytes = static_cast<uint64_t>(count) * sizeof(T);
+        if (bytes > MaxCapacity - size)
+            throw std::length_error(TooLargeMessage);
+        PushBytes(reinterpret_cast<const uint8_t*>(values), static_cast<uint32_t>(bytes));
+        AddToCount(static_cast<uint32_t>(bytes));
     }
 
     /// Reads a value at the cursor and advances past it. Raises `ByteBlobError` in writing mode
@@ -124,6 +148,18 @@ public:
 
     uint32_t GetMagic() const;
     uint32_t GetPayloadCount() const;
+
+    /// The capacity that a blob of `capacity` bytes grows to when it needs room for `needed`:
+    /// doubling (16 from nothing) until that holds `needed`, and at most `MaxCapacity`.
+    static constexpr uint32_t GrownCapacity(uint32_t capacity, uint32_t needed)
+    {
+        uint64_t grown = capacity == 0 ? 16u : capacity;
+        while (grown < needed)
+            grown *= 2u;
+        return grown > MaxCapacity ? MaxCapacity : static_cast<uint32_t>(grown);
+    }
+
+    static constexpr const char* TooLargeMessage = "A byte blob cannot hold more than 4294967295 bytes.";
 
 private:
     bool AcceptLoadedBytes();

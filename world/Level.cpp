@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include <box2d/box2d.h>
 
@@ -10,6 +11,7 @@
 #include "ContactCallback.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "OverlapBudget.h"
 #include "PhysicsStep.h"
 #include "PlayInput.h"
 
@@ -63,6 +65,15 @@ bool Level::Deserialise(ByteBlob& blob)
     if (!blob.CheckType(TypeId))
         return false;
     Clear();
+    // Charged as each record is read, so that a file too large to hold is refused at the record
+    // that goes over rather than after everything it asks for has been made.
+    uint64_t cost = 0;
+    auto affords = [&cost](uint64_t units) {
+        cost += units;
+        return cost <= MaxLoadCost;
+    };
+    const std::string tooLarge =
+        "it is too large to load (its records and edges cost more than " + std::to_string(MaxLoadCost) + ")";
     try
     {
         start.ReadFields(blob);
@@ -70,11 +81,23 @@ bool Level::Deserialise(ByteBlob& blob)
         WorldShape shape;
         shape.levelTime = &time;
         while (shape.Deserialise(blob))
-            worldShapes.PushBack(shape);
+        {
+            // Measuring the edges takes a little time for each, so the points alone are checked
+            // first.
+            if (cost + ShapeLoadCost(shape.points.count, {}) > MaxLoadCost ||
+                !affords(ShapeLoadCost(shape.points.count, shape.MeasureCompiled())))
+                return Refuse(tooLarge);
+            // Moved, not copied: the next shape is read into arrays that start from nothing, so
+            // a shape without points holds no blocks at all.
+            shape.points.Reserve(shape.points.count);
+            worldShapes.PushBack(std::move(shape));
+        }
 
         Trinket trinket;
         while (trinket.Deserialise(blob))
         {
+            if (!affords(TrinketRecordCost))
+                return Refuse(tooLarge);
             trinket.timer = 0.0f;
             trinkets.PushBack(trinket);
         }
@@ -84,11 +107,19 @@ bool Level::Deserialise(ByteBlob& blob)
         waypoint.previous = -1;
         waypoint.levelTime = &time;
         while (waypoint.Deserialise(blob))
+        {
+            if (!affords(WaypointRecordCost))
+                return Refuse(tooLarge);
             waypoints.PushBack(waypoint);
+        }
 
         Signpost signpost;
         while (signpost.Deserialise(blob))
-            signposts.PushBack(signpost);
+        {
+            if (!affords(SignpostLoadCost(signpost)))
+                return Refuse(tooLarge);
+            signposts.PushBack(std::move(signpost));
+        }
     }
     catch (const ByteBlobError& error)
     {
@@ -117,16 +148,31 @@ bool Level::Deserialise(ByteBlob& blob)
     for (const Signpost& read : signposts)
         if (!read.IsSane())
             return Refuse("a signpost lies outside the world");
-
-    uint64_t compiledPoints = 0;
-    for (const WorldShape& read : worldShapes)
-    {
-        compiledPoints += read.CompiledPointCount();
-        if (compiledPoints > MaxCompiledPoints)
-            return Refuse("its world shapes are too large to compile (more than " + std::to_string(MaxCompiledPoints) +
-                          " edge samples)");
-    }
     return true;
+}
+
+uint64_t Level::ShapeLoadCost(uint32_t pointCount, const WorldShape::CompiledSize& size)
+{
+    // A point that a physics chain follows costs twice: it makes two boxes in the physics
+    // world's tree, one for each side.
+    return ShapeRecordCost + PointRecordCost * pointCount + size.points + size.chainedPoints;
+}
+
+uint64_t Level::SignpostLoadCost(const Signpost& signpost)
+{
+    return SignpostRecordCost + signpost.text.size() / SignpostTextBytesPerCost;
+}
+
+uint64_t Level::LoadCost() const
+{
+    uint64_t cost = 0;
+    for (const WorldShape& shape : worldShapes)
+        cost += ShapeLoadCost(shape.points.count, shape.CountCompiled());
+    cost += static_cast<uint64_t>(trinkets.count) * TrinketRecordCost;
+    cost += static_cast<uint64_t>(waypoints.count) * WaypointRecordCost;
+    for (const Signpost& signpost : signposts)
+        cost += SignpostLoadCost(signpost);
+    return cost;
 }
 
 bool Level::LoadFromFile(const std::string& path)
@@ -138,6 +184,14 @@ bool Level::LoadFromFile(const std::string& path)
 
 bool Level::ReadFromFile(const std::string& path)
 {
+    std::error_code error;
+    const uintmax_t bytes = std::filesystem::file_size(path, error);
+    if (!error && bytes > MaxFileBytes)
+    {
+        Clear();
+        return Refuse("the file holds " + std::to_string(bytes) + " bytes, more than any level (" +
+                      std::to_string(MaxFileBytes) + ")");
+    }
     ByteBlob blob;
     // A file that cannot be opened or is no byte blob is logged here and leaves the blob in
     // write mode, whose tag check then fails (logged too): the level stays empty.
@@ -152,23 +206,41 @@ bool Level::ReadFromBlob(ByteBlob& blob)
         return false;
     for (WorldShape& shape : worldShapes)
         shape.Compile();
+    AllotDataTextures();
+    return true;
+}
 
+void Level::AllotDataTextures()
+{
     uint64_t texels = 0;
-    for (const WorldShape& shape : worldShapes)
-        for (const ShapeSegment& segment : shape.segments)
+    uint32_t leftOut = 0;
+    uint64_t widest = 0;
+    for (WorldShape& shape : worldShapes)
+        for (ShapeSegment& segment : shape.segments)
         {
+            segment.fieldLeftOut = false;
             uint64_t width = 0;
             uint64_t height = 0;
             segment.GetDataTextureSize(width, height);
-            if (width > ShapeSegment::MaxDataTextureSide || height > ShapeSegment::MaxDataTextureSide)
-                return Refuse("a magnetic edge is too long for its field (" + std::to_string(width) + " by " +
-                              std::to_string(height) + " texels)");
+            if (width == 0 || height == 0)
+                continue;
+            const bool tooWide = width > ShapeSegment::MaxDataTextureSide || height > ShapeSegment::MaxDataTextureSide;
+            if (tooWide || width * height > MaxDataTexels - texels)
+            {
+                segment.fieldLeftOut = true;
+                ++leftOut;
+                widest = std::max(widest, std::max(width, height));
+                continue;
+            }
             texels += width * height;
-            if (texels > MaxDataTexels)
-                return Refuse("its magnetic edges need more than " + std::to_string(MaxDataTexels) +
-                              " field texels");
         }
-    return true;
+    if (leftOut == 0)
+        return;
+    ErrorLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut
+             << " edges (the largest " << widest << " texels across): a level builds at most " << MaxDataTexels
+             << " field texels, and no field more than " << ShapeSegment::MaxDataTextureSide
+             << " across. Those edges still pull and push.";
+    ErrorLog.EndMessage();
 }
 
 void Level::BuildDataTextures()
@@ -181,8 +253,7 @@ void Level::BuildDataTextures()
 void Level::Clear()
 {
     DestroyPhysicsWorld();
-    // Fresh arrays rather than emptied ones: spare slots would otherwise keep the old shapes'
-    // segments and their data textures alive.
+    // Fresh arrays rather than emptied ones, so that a large level gives its blocks back.
     worldShapes = DynArray<WorldShape>();
     trinkets = DynArray<Trinket>();
     waypoints = DynArray<Waypoint>();
@@ -200,15 +271,22 @@ void Level::CreatePhysicsWorld()
 
 void Level::CreateObjectBodies()
 {
+    OverlapBudget budget(*world, MaxStaticOverlaps);
     for (WorldShape& shape : worldShapes)
     {
-        shape.CreateBody(*world);
+        budget.Offer([&] { return shape.CreateBody(*world); });
         shape.BuildSurfaceStrips();
     }
     for (Trinket& trinket : trinkets)
-        trinket.CreateBody(*world);
+        budget.Offer([&] { return trinket.CreateBody(*world); });
     for (Waypoint& waypoint : waypoints)
-        waypoint.CreateBody(*world);
+        budget.Offer([&] { return waypoint.CreateBody(*world); });
+    if (budget.LeftOut() == 0)
+        return;
+    ErrorLog << LogLocation(__FILE__, 250) << "Level leaves " << budget.LeftOut()
+             << " objects out of its physics world: their shapes overlap each other more than "
+             << MaxStaticOverlaps << " times. They are drawn but nothing touches them.";
+    ErrorLog.EndMessage();
 }
 
 void Level::DestroyPhysicsWorld()
@@ -353,10 +431,6 @@ bool MeetsView(float minX, float maxX, float minY, float maxY, const float (&vie
 {
     return view[1] > minX && maxX > view[0] && view[3] > minY && maxY > view[2];
 }
-
-/// Everything a gate draws lies within this of its posts or its respawn point: the posts' rims,
-/// and the figure that travels to the respawn point with its corner circles.
-constexpr float GateDrawingReach = 0.35f;
 } // namespace
 
 void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts)
@@ -369,12 +443,12 @@ void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts
         if (shape.strips.count > 0)
         {
             for (const SurfaceStrip& strip : shape.strips)
-                strip.Draw(lines);
+                strip.Draw(lines, view);
         }
         else
         {
             for (const ShapeSegment& segment : shape.segments)
-                segment.Draw(lines, shape.selected);
+                segment.Draw(lines, shape.selected, view);
         }
     }
 
@@ -388,15 +462,9 @@ void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts
     GateProgress progress;
     if (localPlayer != nullptr)
         progress = {localPlayer->lastWaypoint, localPlayer->timeSinceWaypoint};
+    // A gate outside the view draws nothing, and a long one only the dashes in it.
     for (Waypoint& waypoint : waypoints)
-    {
-        const float minX = std::min({waypoint.endA.x, waypoint.endB.x, waypoint.respawnPoint.x}) - GateDrawingReach;
-        const float maxX = std::max({waypoint.endA.x, waypoint.endB.x, waypoint.respawnPoint.x}) + GateDrawingReach;
-        const float minY = std::min({waypoint.endA.y, waypoint.endB.y, waypoint.respawnPoint.y}) - GateDrawingReach;
-        const float maxY = std::max({waypoint.endA.y, waypoint.endB.y, waypoint.respawnPoint.y}) + GateDrawingReach;
-        if (MeetsView(minX, maxX, minY, maxY, view))
-            waypoint.Draw(lines, localPlayer != nullptr ? &progress : nullptr);
-    }
+        waypoint.Draw(lines, localPlayer != nullptr ? &progress : nullptr, view);
 
     if (!drawSignposts)
         return;
@@ -407,7 +475,7 @@ void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts
                       signpost.position.y + r, view))
         {
             lines.currentColour = signpost.selected ? SelectedColour : Signpost::MarkerColour;
-            signpost.DrawMarker(lines);
+            signpost.DrawMarker(lines, view);
         }
     }
 }

@@ -32,19 +32,64 @@ struct PlayInput;
 /// a GPU: `ReadFromFile` / `ReadFromBlob` read, check and compile the level (no GL), and
 /// `BuildDataTextures` uploads the magnet fields (GL). `LoadFromFile` does both and is what the
 /// play screen and the editor call with the window's context current.
+///
+/// What a level file may hold. Level files come from anywhere, so reading and starting one is
+/// bounded in time and memory whatever it holds (a few hundred megabytes and a couple of seconds
+/// at the very worst), and the rules below decide what happens to a file that asks for more:
+/// - A damaged file is refused: a record cut short, a coordinate that is not finite or lies
+///   beyond `MaxWorldCoordinate`, a signpost whose text is not a string record. So is a file
+///   that could not be held at all: one larger than `MaxFileBytes`, or one whose records cost
+///   more than `MaxLoadCost` (see there; counted as they are read, so reading stops at the
+///   record that goes over). A refused file leaves the level empty and usable, with one line
+///   in `ErrorLog`.
+/// - A level over one of the budgets below still loads; what does not fit is left out, with one
+///   line in `ErrorLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
+///   than `ShapeSegment::MaxDataTextureSide` are not built (the edges still pull and push; the
+///   magnetism channel just does not show them), and objects whose physics would overlap beyond
+///   `MaxStaticOverlaps` get no body (see `CreatePhysicsWorld`).
+/// - Drawing adds only what the view shows (`ShapeSegment::Draw`, `SurfaceStrip::Draw`,
+///   `Waypoint::Draw`, `WorldShape::DrawEditor`, `Signpost::DrawMarker`), so a frame costs what
+///   is on screen, however long the level's edges.
+/// - Records after the first one out of order, and bytes after the last signpost, are ignored;
+///   the level still loads.
 class Level final : public Serialisable
 {
 public:
     static constexpr uint32_t TypeId = 4;
 
-    /// The most polyline points that the world shapes of a loaded level may compile to, over all
-    /// its shapes: some 100,000 world units of edges at the usual spacing, a few hundred
-    /// megabytes at worst once compiled, filled and given two-sided bodies. A file that asks
-    /// for more is refused.
-    static constexpr uint64_t MaxCompiledPoints = 1'000'000;
-    /// The most magnet-field texels that a loaded level may build, over all its magnetic edges:
-    /// 64 megabytes of half-float texels on the GPU, some three hundred ten-unit magnet edges.
-    /// A file that asks for more is refused.
+    /// The largest level file that is read at all, in bytes. Every level within `MaxLoadCost`
+    /// fits in a few megabytes, so a larger file either holds too much to load or is mostly bytes
+    /// that are no record; it is refused before anything is read.
+    static constexpr uint64_t MaxFileBytes = 16u * 1024u * 1024u;
+
+    /// What the records of one level may cost, counted as they are read. A unit is about what
+    /// one compiled point of an edge costs once its shape is compiled, filled, drawn and given
+    /// its two-sided physics chains: a few hundred bytes and a few microseconds to read and
+    /// start. Each record costs its fixed part below, each shape edge as many units as the
+    /// points it compiles to (twice as many when its physics chain follows them: a curved or
+    /// Jagged edge), and a signpost one unit more for every `SignpostTextBytesPerCost` bytes of
+    /// its text. Some records cost more than their bytes: the physics library visits every body
+    /// on every step, and a frame that shows the whole level draws every gate's posts and rings
+    /// (some two hundred lines), every signpost's marker and every shape point's handles.
+    /// 250,000 units hold some 12,000 to 25,000 world units of edges, 30,000 trinkets or
+    /// 7,000 gates.
+    static constexpr uint64_t MaxLoadCost = 250'000;
+    static constexpr uint64_t ShapeRecordCost = 8;
+    /// A shape point with its edge, before the points the edge compiles to.
+    static constexpr uint64_t PointRecordCost = 4;
+    static constexpr uint64_t TrinketRecordCost = 8;
+    static constexpr uint64_t WaypointRecordCost = 32;
+    static constexpr uint64_t SignpostRecordCost = 8;
+    static constexpr uint64_t SignpostTextBytesPerCost = 16;
+    /// What a world shape of `pointCount` points whose edges compile to `size` costs towards
+    /// `MaxLoadCost`.
+    static uint64_t ShapeLoadCost(uint32_t pointCount, const WorldShape::CompiledSize& size);
+    /// What a signpost costs towards `MaxLoadCost`, its text included.
+    static uint64_t SignpostLoadCost(const Signpost& signpost);
+
+    /// The most magnet-field texels that a loaded level builds, over all its magnetic edges in
+    /// file order: 64 megabytes of half-float texels on the GPU, some three hundred unit-long
+    /// magnet edges or thirty ten-unit ones. The fields of the edges beyond it are left out.
     static constexpr uint64_t MaxDataTexels = 8u * 1024u * 1024u;
     /// The most players a game can have: far more than a full lobby (a host and its 16 peers), so
     /// only a damaged start asks for more.
@@ -59,6 +104,12 @@ public:
     static constexpr float CameraBaseHeight = 8.0f;
     static constexpr float CameraHeightPerSpeed = 1.5f;
     static constexpr float CameraWideningSpeed = 5.0f;
+
+    /// How many overlaps of fixture boxes the static bodies of a level may make in its physics
+    /// world (see `OverlapBudget`): about twice what the largest level within `MaxLoadCost`
+    /// needs when its edges do not lie over each other (a chain's boxes overlap some fifteen
+    /// others), and well under a second to start.
+    static constexpr uint64_t MaxStaticOverlaps = 8'000'000;
 
     /// Where the players appear.
     LevelStart start;
@@ -100,22 +151,24 @@ public:
     /// still succeeds; what follows is not read). False, with the level untouched and nothing
     /// read or logged, when the next u32 is not 4 (or the blob is in write mode, which the blob
     /// logs). False, with the level left empty and one line in `ErrorLog`, when the record is
-    /// damaged: cut short, a coordinate not finite or beyond `MaxWorldCoordinate`, or shapes that
-    /// would compile to more than `MaxCompiledPoints`. Does not compile.
+    /// damaged (cut short, a coordinate not finite or beyond `MaxWorldCoordinate`) or costs more
+    /// than `MaxLoadCost`. Does not compile.
     bool Deserialise(ByteBlob& blob) override;
 
     /// `ReadFromFile`, then `BuildDataTextures`: the level as the game plays it. Needs a current
     /// GL context. A file that cannot be used leaves the level empty (see `ReadFromBlob`).
     bool LoadFromFile(const std::string& path);
-    /// Reads the level file at `path` into this level and compiles it, without GL. The byte blob
-    /// logs a file that cannot be opened or is no byte blob; see `ReadFromBlob` for the rest.
+    /// Reads the level file at `path` into this level and compiles it, without GL. A file larger
+    /// than `MaxFileBytes` is refused unread. The byte blob logs a file that cannot be opened or
+    /// is no byte blob; see `ReadFromBlob` for the rest.
     bool ReadFromFile(const std::string& path);
-    /// Empties the level, then `Deserialise`s the blob and compiles every shape, without GL.
-    /// True when the level was read; false when the blob holds no level or a damaged one, or one
-    /// whose magnet fields would exceed `MaxDataTexels` or `ShapeSegment::MaxDataTextureSide`:
-    /// then the level is left empty and usable, and the fault is logged once.
+    /// Empties the level, then `Deserialise`s the blob, compiles every shape and decides which
+    /// magnet fields fit `MaxDataTexels`, without GL. True when the level was read, with any
+    /// fields left out said in one line; false when the blob holds no level or one that is
+    /// damaged or too large: then the level is left empty and usable, and the fault is logged
+    /// once.
     bool ReadFromBlob(ByteBlob& blob);
-    /// Builds the data texture of every segment of every shape (only magnetic ones get one).
+    /// Builds the data texture of every magnetic segment whose field fits the level's budget.
     /// Needs a current GL context.
     void BuildDataTextures();
 
@@ -127,7 +180,9 @@ public:
     /// body for every world shape, which then builds its surface strips; the trinkets' sensors and
     /// the waypoints' gates. A world that exists already is destroyed first. `Start` does this and
     /// adds the players and the contact rules. The level's arrays must not change size while the
-    /// world exists.
+    /// world exists. The bodies are made in file order while their overlaps fit
+    /// `MaxStaticOverlaps`; from the first that does not, the rest get none (they are still
+    /// drawn), said in one line.
     void CreatePhysicsWorld();
     /// Destroys the players, the physics world with all its bodies, and the contact listener, and
     /// drops the shapes' surface strips: the level is back in its edit-time state.
@@ -159,8 +214,13 @@ public:
     /// and can be drawn, edited or started again.
     void EndGame();
 
+    /// What a file written from this level costs to read, towards `MaxLoadCost`: the loader's
+    /// count over every record, from the shapes as they are compiled now. Cheap: it reads counts.
+    uint64_t LoadCost() const;
+
 private:
-    /// The bodies of the world shapes (with their surface strips), trinkets and waypoints.
+    /// The bodies of the world shapes (with their surface strips), trinkets and waypoints, within
+    /// `MaxStaticOverlaps`.
     void CreateObjectBodies();
     /// Puts the local player back at its checkpoint at rest, its trails and the camera with it,
     /// and brings every trinket back.
@@ -170,4 +230,6 @@ private:
 
     /// Logs why the level could not be read, once, and empties it. Always false.
     bool Refuse(const std::string& reason);
+    /// Marks the magnet fields beyond the level's budget as left out, saying so in one line.
+    void AllotDataTextures();
 };

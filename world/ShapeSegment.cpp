@@ -143,9 +143,11 @@ ShapeSegment& ShapeSegment::operator=(const ShapeSegment& other)
 ShapeSegment::ShapeSegment(ShapeSegment&& other) noexcept
     : PhysicsLink(other), p0(other.p0), c0(other.c0), c1(other.c1), p1(other.p1), isCurved(other.isCurved),
       length(other.length), points(std::move(other.points)), normals(std::move(other.normals)),
-      levelTime(other.levelTime), minX(other.minX), maxX(other.maxX), minY(other.minY), maxY(other.maxY),
+      boxes(std::move(other.boxes)), levelTime(other.levelTime), minX(other.minX), maxX(other.maxX),
+      minY(other.minY), maxY(other.maxY),
       influenceMinX(other.influenceMinX), influenceMaxX(other.influenceMaxX), influenceMinY(other.influenceMinY),
-      influenceMaxY(other.influenceMaxY), dataTexture(other.dataTexture), surfaceType(other.surfaceType)
+      influenceMaxY(other.influenceMaxY), dataTexture(other.dataTexture), surfaceType(other.surfaceType),
+      fieldLeftOut(other.fieldLeftOut)
 {
     other.dataTexture = nullptr;
 }
@@ -163,6 +165,7 @@ ShapeSegment& ShapeSegment::operator=(ShapeSegment&& other) noexcept
     length = other.length;
     points = std::move(other.points);
     normals = std::move(other.normals);
+    boxes = std::move(other.boxes);
     levelTime = other.levelTime;
     minX = other.minX;
     maxX = other.maxX;
@@ -175,6 +178,7 @@ ShapeSegment& ShapeSegment::operator=(ShapeSegment&& other) noexcept
     dataTexture = other.dataTexture;
     other.dataTexture = nullptr;
     surfaceType = other.surfaceType;
+    fieldLeftOut = other.fieldLeftOut;
     return *this;
 }
 
@@ -188,6 +192,7 @@ void ShapeSegment::CopyFieldsFrom(const ShapeSegment& other)
     length = other.length;
     points = other.points;
     normals = other.normals;
+    boxes = other.boxes;
     levelTime = other.levelTime;
     minX = other.minX;
     maxX = other.maxX;
@@ -198,6 +203,7 @@ void ShapeSegment::CopyFieldsFrom(const ShapeSegment& other)
     influenceMinY = other.influenceMinY;
     influenceMaxY = other.influenceMaxY;
     surfaceType = other.surfaceType;
+    fieldLeftOut = other.fieldLeftOut;
 }
 
 void ShapeSegment::ReleaseDataTexture()
@@ -339,6 +345,7 @@ void ShapeSegment::Compile()
         minY = std::fmin(minY, point.y);
         maxY = std::fmax(maxY, point.y);
     }
+    boxes.Update(points);
 
     if (IsMagnetic(surfaceType))
     {
@@ -383,10 +390,11 @@ float ShapeSegment::FindNearestParameter(glm::vec2 point, float maximumDistance)
     return -1.0f;
 }
 
-void ShapeSegment::Draw(LineRenderer& lines, bool selected) const
+void ShapeSegment::Draw(LineRenderer& lines, bool selected, const float (&view)[4]) const
 {
     const glm::vec3 selectedColour = isCurved ? glm::vec3(0.5f, 0.5f, 1.0f) : glm::vec3(0.5f, 1.0f, 0.5f);
-    DrawSurface(lines, points, normals, length, surfaceType, levelTime, selected ? &selectedColour : nullptr);
+    DrawSurface(lines, points, normals, boxes, length, surfaceType, levelTime, selected ? &selectedColour : nullptr,
+                view);
 }
 
 glm::vec2 ShapeSegment::GetMagneticForce(glm::vec2 point) const
@@ -527,6 +535,8 @@ bool ShapeSegment::ComputeDataTextureSamples(std::vector<uint16_t>& samples, uin
 void ShapeSegment::BuildDataTexture()
 {
     ReleaseDataTexture();
+    if (fieldLeftOut)
+        return;
     std::vector<uint16_t> samples;
     uint32_t w = 0;
     uint32_t h = 0;

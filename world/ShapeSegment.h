@@ -8,6 +8,7 @@
 
 #include "DynArray.h"
 #include "PhysicsLink.h"
+#include "PolylineBoxes.h"
 #include "SurfaceType.h"
 
 class LineRenderer;
@@ -46,6 +47,8 @@ public:
     DynArray<glm::vec2> points;
     /// Unit normal at each polyline point, same count.
     DynArray<glm::vec2> normals;
+    /// Boxes round runs of the polyline's pieces, for drawing only what the view shows.
+    PolylineBoxes boxes;
     /// The level's running time in seconds for animated drawing; not owned, null counts as 0.
     const float* levelTime = nullptr;
     /// Box of the polyline; empty (min above max) until compiled.
@@ -56,6 +59,9 @@ public:
     /// level. Deleted whenever the segment is replaced, so it needs a GL context only when set.
     Texture* dataTexture = nullptr;
     SurfaceType surfaceType = SurfaceType::Plain;
+    /// Set by the level for a magnetic edge whose field did not fit the level's budget of field
+    /// texels: `BuildDataTexture` then builds none. The force itself does not depend on it.
+    bool fieldLeftOut = false;
 
     ShapeSegment() = default;
     ~ShapeSegment();
@@ -85,9 +91,10 @@ public:
     /// `maximumDistance` of it there; otherwise -1.
     float FindNearestParameter(glm::vec2 point, float maximumDistance) const;
 
-    /// Appends the edge to the line batch in its surface colours with its decorations; a selected
-    /// edge's main line is drawn in the selection colours. Leaves the batch's colour set.
-    void Draw(LineRenderer& lines, bool selected) const;
+    /// Appends the edge to the line batch in its surface colours with its decorations, as far as
+    /// `view` (min x, max x, min y, max y) shows it (see `DrawSurface`); a selected edge's main
+    /// line is drawn in the selection colours. Leaves the batch's colour set.
+    void Draw(LineRenderer& lines, bool selected, const float (&view)[4]) const;
 
     /// Deletes the data texture (its GL texture too, so it needs a context when one exists).
     void ReleaseDataTexture();
@@ -110,8 +117,9 @@ public:
     /// `samples` empty and the size 0, for a segment that is not magnetic, and (logged) for one
     /// whose texture would be wider or taller than `MaxDataTextureSide`.
     bool ComputeDataTextureSamples(std::vector<uint16_t>& samples, uint32_t& width, uint32_t& height) const;
-    /// Deletes the data texture and, for a magnetic segment, uploads a new one from
-    /// `ComputeDataTextureSamples` (RGBA16F with mipmaps). Needs a current GL context.
+    /// Deletes the data texture and, for a magnetic segment whose field was not left out, uploads
+    /// a new one from `ComputeDataTextureSamples` (RGBA16F with mipmaps). Needs a current GL
+    /// context when it builds one.
     void BuildDataTexture();
 
 private:

@@ -66,8 +66,10 @@ bool Signpost::IsSane() const
     return IsSanePoint(position) && IsSanePoint(boxCornerA) && IsSanePoint(boxCornerB);
 }
 
-void Signpost::DrawMarker(LineRenderer& lines) const
+void Signpost::DrawMarker(LineRenderer& lines, const float (&view)[4]) const
 {
+    if (!CircleTouchesRect(view[0], view[1], view[2], view[3], position, MarkerRadius))
+        return;
     lines.AddCircle(position, MarkerRadius, selected ? SelectedColour : MarkerColour, MarkerSegments);
 }
 

@@ -62,8 +62,9 @@ public:
     /// `MaxWorldCoordinate`; the level loader refuses such a record.
     bool IsSane() const;
 
-    /// The editor's marker: a circle around the position in the selection colour or red.
-    void DrawMarker(LineRenderer& lines) const;
+    /// The editor's marker: a circle around the position in the selection colour or red; nothing
+    /// when the circle lies outside `view` (min x, max x, min y, max y).
+    void DrawMarker(LineRenderer& lines, const float (&view)[4]) const;
     /// What the text channel shows: the preview text while the preview is shown, else the text.
     const std::string& ShownText() const { return showPreview ? previewText : text; }
     /// Where the text channel shows `ShownText`.

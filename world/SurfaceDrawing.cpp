@@ -1,5 +1,6 @@
 #include "SurfaceDrawing.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <glm/geometric.hpp>
@@ -65,36 +66,43 @@ bool MainColour(SurfaceType type, glm::vec3& colour)
     }
 }
 
+using Box = PolylineBoxes::Box;
+
+/// Hairs (or teeth, at two depths) at the inner points of the pieces [first, end).
 void DrawHairs(LineRenderer& lines, const DynArray<glm::vec2>& points, const DynArray<glm::vec2>& normals,
-               float oddDepth, float evenDepth)
+               uint32_t first, uint32_t end, float oddDepth, float evenDepth)
 {
     if (points.count < 3)
         return;
-    for (uint32_t i = 1; i + 1 < points.count; ++i)
+    const uint32_t last = std::min(end, points.count - 2);
+    for (uint32_t i = std::max(first, 1u); i <= last; ++i)
     {
         const float depth = (i % 2 == 1) ? oddDepth : evenDepth;
         lines.AddLine(points[i], points[i] - depth * normals[i], lines.currentColour);
     }
 }
 
+/// The springing dashes under the pieces [first, end), the first and last piece of the polyline
+/// excepted.
 void DrawBouncerDashes(LineRenderer& lines, const DynArray<glm::vec2>& points, const DynArray<glm::vec2>& normals,
-                       float time)
+                       uint32_t first, uint32_t end, float time)
 {
     if (points.count < 3)
         return;
     const float swing = std::cos(time * 12.0f);
-    for (uint32_t i = 1; i + 1 < points.count; ++i)
+    const uint32_t last = std::min(end - 1, points.count - 2);
+    for (uint32_t i = std::max(first, 1u); i <= last; ++i)
     {
         const float depth = (i % 2 == 1) ? 0.1f + 0.05f * swing : 0.1f - 0.05f * swing;
         lines.AddLine(points[i] - depth * normals[i], points[i + 1] - depth * normals[i + 1], lines.currentColour);
     }
 }
 
-void DrawMagnetNotches(LineRenderer& lines, const DynArray<glm::vec2>& points, const DynArray<glm::vec2>& normals)
+/// A notch under the middle of every piece [first, end).
+void DrawMagnetNotches(LineRenderer& lines, const DynArray<glm::vec2>& points, const DynArray<glm::vec2>& normals,
+                       uint32_t first, uint32_t end)
 {
-    if (points.count < 2)
-        return;
-    for (uint32_t i = 0; i + 1 < points.count; ++i)
+    for (uint32_t i = first; i < end; ++i)
     {
         const glm::vec2 middle = (points[i] + points[i + 1]) * 0.5f;
         const glm::vec2 sum = normals[i] + normals[i + 1];
@@ -108,41 +116,94 @@ void DrawMagnetNotches(LineRenderer& lines, const DynArray<glm::vec2>& points, c
 }
 
 /// Chevrons 0.2 apart, 0.1 long and 0.1 wide, travelling at 1.6 units a second towards the end
-/// of the polyline (`towardsEnd`) or towards its start.
+/// of the polyline (`towardsEnd`) or towards its start. Chevron k stands at arc position
+/// x = first + 0.2 k, placed by its fraction x / length of the polyline; only those whose stretch
+/// of polyline lies in the view (grown by the decorations' reach) are added, found piece by piece
+/// rather than by walking the edge from its start, and no more than `MaxChevronsPerDraw`.
 void DrawChevrons(LineRenderer& lines, const DynArray<glm::vec2>& points, const DynArray<glm::vec2>& normals,
-                  float length, float phase, bool towardsEnd)
+                  const PolylineBoxes& boxes, float length, float phase, bool towardsEnd, const float (&view)[4])
 {
-    for (float x = (towardsEnd ? phase : 0.2f - phase) + 0.05f; x < (length - 0.2f) - 0.05f; x += 0.2f)
-    {
-        const float a = x / length;
-        const float b = (x + 0.1f) / length;
-        const float tipAt = towardsEnd ? b : a;
-        const float tailsAt = towardsEnd ? a : b;
-        const glm::vec2 tip = Below(points, normals, tipAt, 0.1f);
-        lines.AddLine(Below(points, normals, tailsAt, 0.05f), tip, lines.currentColour);
-        lines.AddLine(Below(points, normals, tailsAt, 0.15f), tip, lines.currentColour);
-    }
+    const uint32_t count = points.count;
+    if (count < 2 || !(length > 0.0f) || !std::isfinite(length))
+        return;
+    const float first = (towardsEnd ? phase : 0.2f - phase) + 0.05f;
+    const float stop = (length - 0.2f) - 0.05f;
+    // The fraction x / length addresses the point array linearly, so arc position x lies at
+    // point index x / unitsPerPoint.
+    const double unitsPerPoint = static_cast<double>(length) / static_cast<double>(count - 1);
+    const Box reach = PolylineBoxes::Grown(PolylineBoxes::FromView(view), SurfaceDecorationReach);
+    int64_t next = 0; // every chevron before this one has been drawn or lies before the view
+    uint32_t drawn = 0;
+    bool finished = false;
+    boxes.ForEachRunInView(points, view, SurfaceDecorationReach, [&](uint32_t firstPiece, uint32_t endPiece) {
+        for (uint32_t i = firstPiece; i < endPiece && !finished; ++i)
+        {
+            double t0 = 0.0;
+            double t1 = 0.0;
+            if (!PolylineBoxes::Clip(points[i], points[i + 1], reach, t0, t1))
+                continue;
+            // A chevron reaches 0.1 on from its own position.
+            const double from = (static_cast<double>(i) + t0) * unitsPerPoint - 0.1;
+            const double to = (static_cast<double>(i) + t1) * unitsPerPoint;
+            int64_t k = std::max(next, static_cast<int64_t>(std::ceil((from - first) / 0.2)));
+            for (;; ++k)
+            {
+                const double position = static_cast<double>(first) + 0.2 * static_cast<double>(k);
+                if (position > to)
+                    break;
+                const float x = static_cast<float>(position);
+                if (!(x < stop) || drawn >= MaxChevronsPerDraw)
+                {
+                    finished = true;
+                    break;
+                }
+                const float a = x / length;
+                const float b = (x + 0.1f) / length;
+                const float tipAt = towardsEnd ? b : a;
+                const float tailsAt = towardsEnd ? a : b;
+                const glm::vec2 tip = Below(points, normals, tipAt, 0.1f);
+                lines.AddLine(Below(points, normals, tailsAt, 0.05f), tip, lines.currentColour);
+                lines.AddLine(Below(points, normals, tailsAt, 0.15f), tip, lines.currentColour);
+                ++drawn;
+            }
+            next = k;
+        }
+    });
 }
 } // namespace
 
 void DrawSurface(LineRenderer& lines, const DynArray<glm::vec2>& points, const DynArray<glm::vec2>& normals,
-                 float length, SurfaceType type, const float* levelTime, const glm::vec3* mainColourOverride)
+                 const PolylineBoxes& boxes, float length, SurfaceType type, const float* levelTime,
+                 const glm::vec3* mainColourOverride, const float (&view)[4])
 {
     const float time = levelTime != nullptr ? *levelTime : 0.0f;
     const float phase = std::fmod(time * 1.6f, 0.2f);
+    auto forEachRun = [&](auto&& visit) { boxes.ForEachRunInView(points, view, SurfaceDecorationReach, visit); };
 
     glm::vec3 colour;
     if (DecorationColour(type, colour))
         lines.currentColour = colour;
     switch (type)
     {
-    case SurfaceType::Plain: DrawHairs(lines, points, normals, 0.1f, 0.1f); break;
-    case SurfaceType::Jagged: DrawHairs(lines, points, normals, 0.2f, 0.1f); break;
-    case SurfaceType::Bouncer: DrawBouncerDashes(lines, points, normals, time); break;
+    case SurfaceType::Plain:
+        forEachRun([&](uint32_t first, uint32_t end) { DrawHairs(lines, points, normals, first, end, 0.1f, 0.1f); });
+        break;
+    case SurfaceType::Jagged:
+        forEachRun([&](uint32_t first, uint32_t end) { DrawHairs(lines, points, normals, first, end, 0.2f, 0.1f); });
+        break;
+    case SurfaceType::Bouncer:
+        forEachRun([&](uint32_t first, uint32_t end) { DrawBouncerDashes(lines, points, normals, first, end, time); });
+        break;
     case SurfaceType::MagneticAttractor:
-    case SurfaceType::MagneticRepulsor: DrawMagnetNotches(lines, points, normals); break;
-    case SurfaceType::AnticlockwiseAccelerator: DrawChevrons(lines, points, normals, length, phase, true); break;
-    case SurfaceType::ClockwiseAccelerator: DrawChevrons(lines, points, normals, length, phase, false); break;
+    case SurfaceType::MagneticRepulsor:
+        forEachRun([&](uint32_t first, uint32_t end) { DrawMagnetNotches(lines, points, normals, first, end); });
+        break;
+    case SurfaceType::AnticlockwiseAccelerator:
+        DrawChevrons(lines, points, normals, boxes, length, phase, true, view);
+        break;
+    case SurfaceType::ClockwiseAccelerator:
+        DrawChevrons(lines, points, normals, boxes, length, phase, false, view);
+        break;
     default: break;
     }
 
@@ -150,7 +211,9 @@ void DrawSurface(LineRenderer& lines, const DynArray<glm::vec2>& points, const D
         lines.currentColour = *mainColourOverride;
     else if (MainColour(type, colour))
         lines.currentColour = colour;
-    for (const glm::vec2& point : points)
-        lines.AddStripPoint(point);
-    lines.EndStrip();
+    forEachRun([&](uint32_t first, uint32_t end) {
+        for (uint32_t i = first; i <= end; ++i)
+            lines.AddStripPoint(points[i]);
+        lines.EndStrip();
+    });
 }

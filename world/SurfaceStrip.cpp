@@ -14,6 +14,7 @@ bool SurfaceStrip::Merge(const ShapeSegment& segment)
         surfaceType = segment.surfaceType;
         points = segment.points;
         normals = segment.normals;
+        boxes = segment.boxes;
         length = segment.length;
         levelTime = segment.levelTime;
         return true;
@@ -21,14 +22,15 @@ bool SurfaceStrip::Merge(const ShapeSegment& segment)
     if (surfaceType != segment.surfaceType)
         return false;
     // The segment starts where the strip ends; keep one point at the join.
-    if (points.count > 0)
-        --points.count;
+    const uint32_t join = points.count > 0 ? points.count - 1 : 0;
+    points.Resize(join);
     if (normals.count > 0)
-        --normals.count;
+        normals.Resize(normals.count - 1);
     for (const glm::vec2& point : segment.points)
         points.PushBack(point);
     for (const glm::vec2& normal : segment.normals)
         normals.PushBack(normal);
+    boxes.Update(points, join);
     length += segment.length;
     return true;
 }
@@ -42,10 +44,11 @@ void SurfaceStrip::Append()
     }
     if (points.count >= 2)
         length += glm::length(points[points.count - 1] - points[points.count - 2]);
+    boxes.Update(points, points.count > 0 ? points.count - 1 : 0);
     isClosed = true;
 }
 
-void SurfaceStrip::Draw(LineRenderer& lines) const
+void SurfaceStrip::Draw(LineRenderer& lines, const float (&view)[4]) const
 {
-    DrawSurface(lines, points, normals, length, surfaceType, levelTime, nullptr);
+    DrawSurface(lines, points, normals, boxes, length, surfaceType, levelTime, nullptr, view);
 }

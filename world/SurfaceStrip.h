@@ -5,6 +5,7 @@
 #include <glm/vec2.hpp>
 
 #include "DynArray.h"
+#include "PolylineBoxes.h"
 #include "SurfaceType.h"
 
 class LineRenderer;
@@ -20,6 +21,8 @@ public:
     DynArray<glm::vec2> points;
     /// Unit normal at each point, same count.
     DynArray<glm::vec2> normals;
+    /// Boxes round runs of the points, kept up to date by `Merge` and `Append`.
+    PolylineBoxes boxes;
     /// The level's running time in seconds, from its first segment; not owned.
     const float* levelTime = nullptr;
     /// Sum of its segments' lengths, world units.
@@ -34,6 +37,7 @@ public:
     bool Merge(const ShapeSegment& segment);
     /// Closes the strip on itself: its first point and normal are repeated at the end.
     void Append();
-    /// Appends the strip to the line batch in its surface colours with its decorations.
-    void Draw(LineRenderer& lines) const;
+    /// Appends the strip to the line batch in its surface colours with its decorations, as far as
+    /// `view` (min x, max x, min y, max y) shows it (see `DrawSurface`).
+    void Draw(LineRenderer& lines, const float (&view)[4]) const;
 };

@@ -9,6 +9,7 @@
 #include "FigureGeometry.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "PolylineBoxes.h"
 #include "RecordReading.h"
 #include "Utilities.h"
 #include "WorldBounds.h"
@@ -23,6 +24,10 @@ constexpr float DashCountTolerance = 1.0e-4f;
 // Enough for a gate a thousand units long; a longer one (from a damaged or hostile file) must
 // not fill the line batch with millions of dashes every frame.
 constexpr int32_t MaxGateDashes = 4001;
+
+// How far anything drawn for a gate reaches from its posts and respawn point: the respawn circle
+// and cross, and the figure that travels between gate and respawn point with its corner circles.
+constexpr float DrawReach = 0.35f;
 
 const glm::vec3 EditorColour{0.0f, 1.0f, 0.0f};
 const glm::vec3 RespawnCrossColour{0.0f, 0.0f, 1.0f};
@@ -55,7 +60,9 @@ GateLine TrimmedGate(glm::vec2 a, glm::vec2 b)
     return {a + Waypoint::PostRadius * u, b - Waypoint::PostRadius * u};
 }
 
-void DrawDashes(LineRenderer& lines, const GateLine& gate, const glm::vec3& even, const glm::vec3& odd)
+/// The gate line in alternating dashes, those that `view` shows.
+void DrawDashes(LineRenderer& lines, const GateLine& gate, const glm::vec3& even, const glm::vec3& odd,
+                const float (&view)[4])
 {
     const glm::vec2 span = gate.to - gate.from;
     const float halfUnits = std::trunc(2.0f * Length(span) + DashCountTolerance);
@@ -64,7 +71,13 @@ void DrawDashes(LineRenderer& lines, const GateLine& gate, const glm::vec3& even
     const int32_t wholeHalfUnits =
         halfUnits >= 0.0f && halfUnits < static_cast<float>(MaxHalfUnits) ? static_cast<int32_t>(halfUnits) : MaxHalfUnits;
     const int32_t count = 2 * wholeHalfUnits + 1;
-    for (int32_t i = 0; i < count; ++i)
+    double t0 = 0.0;
+    double t1 = 0.0;
+    if (!PolylineBoxes::Clip(gate.from, gate.to, PolylineBoxes::FromView(view), t0, t1))
+        return;
+    const int32_t first = std::clamp(static_cast<int32_t>(std::floor(t0 * count)), 0, count - 1);
+    const int32_t last = std::clamp(static_cast<int32_t>(std::floor(t1 * count)), 0, count - 1);
+    for (int32_t i = first; i <= last; ++i)
     {
         const glm::vec2 start = gate.from + span * (static_cast<float>(i) / static_cast<float>(count));
         const glm::vec2 end = gate.from + span * (static_cast<float>(i + 1) / static_cast<float>(count));
@@ -153,8 +166,13 @@ b2Body* Waypoint::CreateBody(b2World& world)
     return body;
 }
 
-void Waypoint::Draw(LineRenderer& lines, const GateProgress* localPlayer)
+void Waypoint::Draw(LineRenderer& lines, const GateProgress* localPlayer, const float (&view)[4])
 {
+    const PolylineBoxes::Box extent{
+        std::min({endA.x, endB.x, respawnPoint.x}), std::max({endA.x, endB.x, respawnPoint.x}),
+        std::min({endA.y, endB.y, respawnPoint.y}), std::max({endA.y, endB.y, respawnPoint.y})};
+    if (!PolylineBoxes::Meets(PolylineBoxes::Grown(extent, DrawReach), PolylineBoxes::FromView(view)))
+        return;
     const GateLine gate = TrimmedGate(endA, endB);
 
     if (localPlayer == nullptr)
@@ -177,7 +195,7 @@ void Waypoint::Draw(LineRenderer& lines, const GateProgress* localPlayer)
         const glm::vec3 post{f, 1.0f, f};
         const glm::vec3 inner{0.3f * f, 0.3f * f + 0.6f * k, 0.3f * f};
         DrawPosts(lines, endA, endB, PostRadius, post);
-        DrawDashes(lines, gate, post, inner);
+        DrawDashes(lines, gate, post, inner, view);
         DrawPosts(lines, endA, endB, InnerPostRadius, inner);
         return;
     }
@@ -188,7 +206,7 @@ void Waypoint::Draw(LineRenderer& lines, const GateProgress* localPlayer)
         const glm::vec3 q2{0.16f * k, 0.6f * f, 0.6f * k};
         const glm::vec3 q3{0.3f * k, f, k};
         const glm::vec3 q4{0.16f * k, f, k};
-        DrawDashes(lines, gate, q1, q2);
+        DrawDashes(lines, gate, q1, q2, view);
         DrawPosts(lines, endA, endB, PostRadius, q3);
 
         // A player's figure that grows out of the gate and travels to the respawn point, to

@@ -76,8 +76,10 @@ public:
     /// `IsSane` is logged and gets no body (null).
     b2Body* CreateBody(b2World& world);
     /// Draws the gate for the editor (`localPlayer` null) or in play from the local player's
-    /// progress round the ring: the next gate to pass, the gate just passed, or any other.
-    void Draw(LineRenderer& lines, const GateProgress* localPlayer);
+    /// progress round the ring: the next gate to pass, the gate just passed, or any other. Only
+    /// what `view` (min x, max x, min y, max y) shows is added: nothing for a gate wholly outside
+    /// it, and of a long gate's dashes only those in it.
+    void Draw(LineRenderer& lines, const GateProgress* localPlayer, const float (&view)[4]);
 
     uint32_t GetSelectableType() override { return SelectableWaypoint; }
     bool HitTestPoint(glm::vec2 point) override;

@@ -10,6 +10,7 @@
 #include "LineRenderer.h"
 #include "LogChannel.h"
 #include "Mesh.h"
+#include "PolylineBoxes.h"
 #include "Texture.h"
 
 namespace
@@ -367,8 +368,11 @@ WorldShape WorldShape::CopyPoints() const
 void WorldShape::Compile()
 {
     const uint32_t n = points.count;
-    // Moving a fresh segment over an old one deletes the old one's data texture.
+    // Clearing destroys the old segments, and with them their data textures.
     segments.Clear();
+    // Sized to fit when it must grow: a loaded shape's segments start from no block at all.
+    if (n > segments.capacity)
+        segments.Reserve(n);
     for (uint32_t i = 0; i < n; ++i)
     {
         const ShapePoint& from = points[i];
@@ -448,17 +452,34 @@ void WorldShape::SetLevelTime(const float* time)
         strip.levelTime = time;
 }
 
-uint64_t WorldShape::CompiledPointCount() const
+WorldShape::CompiledSize WorldShape::CountCompiled() const
+{
+    CompiledSize size;
+    for (const ShapeSegment& segment : segments)
+    {
+        size.points += segment.points.count;
+        if (ChainFollowsPolyline(segment) && segment.surfaceType != SurfaceType::Passable)
+            size.chainedPoints += segment.points.count;
+    }
+    return size;
+}
+
+WorldShape::CompiledSize WorldShape::MeasureCompiled() const
 {
     const uint32_t n = points.count;
-    uint64_t total = 0;
+    CompiledSize size;
+    if (n == 0)
+        return size;
     ShapeSegment edge;
     for (uint32_t i = 0; i < n; ++i)
     {
         SetUpEdge(edge, points[i], points[(i + 1) % n]);
-        total += static_cast<uint64_t>(edge.CountPieces()) + 1u;
+        const uint64_t edgePoints = static_cast<uint64_t>(edge.CountPieces()) + 1u;
+        size.points += edgePoints;
+        if (ChainFollowsPolyline(edge) && edge.surfaceType != SurfaceType::Passable)
+            size.chainedPoints += edgePoints;
     }
-    return total;
+    return size;
 }
 
 b2Body* WorldShape::CreateBody(b2World& world)
@@ -637,16 +658,21 @@ Selectable* WorldShape::Clone()
     return new WorldShape(CopyPoints());
 }
 
-void WorldShape::DrawEditor(LineRenderer& lines, float radius) const
+void WorldShape::DrawEditor(LineRenderer& lines, float radius, const float (&view)[4]) const
 {
     const int32_t n = static_cast<int32_t>(points.count);
+    const PolylineBoxes::Box shown = PolylineBoxes::FromView(view);
+    auto seesLine = [&](glm::vec2 a, glm::vec2 b) { return PolylineBoxes::Meets(PolylineBoxes::BoxOf(a, b), shown); };
+    auto seesMark = [&](glm::vec2 centre) {
+        return PolylineBoxes::Meets(PolylineBoxes::Grown(PolylineBoxes::BoxOf(centre, centre), radius), shown);
+    };
     lines.currentColour = PreviewColour;
     for (int32_t i = 0; i < n; ++i)
     {
         const ShapePoint& point = PointAt(i);
-        if (PointAt(i - 1).isSpline)
+        if (PointAt(i - 1).isSpline && seesLine(point.handleA, point.position))
             lines.AddLine(point.handleA, point.position, PreviewColour);
-        if (point.isSpline)
+        if (point.isSpline && seesLine(point.position, point.handleB))
             lines.AddLine(point.position, point.handleB, PreviewColour);
     }
     const glm::vec3 handleColour{0.0f, 1.0f, 0.0f};
@@ -655,13 +681,19 @@ void WorldShape::DrawEditor(LineRenderer& lines, float radius) const
     for (int32_t i = 0; i < n; ++i)
     {
         const ShapePoint& point = PointAt(i);
+        const bool handleAShown = PointAt(i - 1).isSpline && seesMark(point.handleA);
+        const bool handleBShown = point.isSpline && seesMark(point.handleB);
+        const bool pointShown = seesMark(point.position);
+        if (!handleAShown && !handleBShown && !pointShown)
+            continue;
         lines.currentColour = handleColour;
-        if (PointAt(i - 1).isSpline)
+        if (handleAShown)
             lines.AddCross(point.handleA, radius, handleColour);
-        if (point.isSpline)
+        if (handleBShown)
             lines.AddCross(point.handleB, radius, handleColour);
         const glm::vec3 pointColour = point.isCorner ? cornerColour : smoothColour;
-        lines.AddCircle(point.position, radius, pointColour, 32);
+        if (pointShown)
+            lines.AddCircle(point.position, radius, pointColour, 32);
         lines.currentColour = pointColour;
     }
 }

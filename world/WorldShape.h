@@ -92,10 +92,20 @@ public:
     void BuildSurfaceStrips();
     /// Points this shape's, its segments' and its strips' time pointers at `time`.
     void SetLevelTime(const float* time);
-    /// The number of polyline points that `Compile` would make from the current points, summed
-    /// over the edges, worked out without allocating them, so that a loader can refuse a shape
-    /// too large to compile.
-    uint64_t CompiledPointCount() const;
+    /// What `Compile` would make from the current points, worked out without allocating it, so
+    /// that a loader can refuse a shape too large to hold.
+    struct CompiledSize
+    {
+        /// Polyline points over all edges.
+        uint64_t points = 0;
+        /// Those of them that the physics chains follow: every point of a curved or Jagged edge
+        /// that is not `Passable` (other edges collide along the line between their ends).
+        uint64_t chainedPoints = 0;
+    };
+    CompiledSize MeasureCompiled() const;
+    /// What the shape's segments hold now, counted as `MeasureCompiled` counts what compiling
+    /// would make; cheap, for a shape that is compiled.
+    CompiledSize CountCompiled() const;
 
     /// Makes the shape's static body in `world`, which owns it, and returns it: for every
     /// segment that is not `Passable`, chain fixtures along its polyline (all of it for a curved
@@ -134,8 +144,9 @@ public:
 
     // Edit mode
     /// Draws the points (red corners, blue smooth points) and the handles of curved edges, each
-    /// marked by a cross of half size `radius`.
-    void DrawEditor(LineRenderer& lines, float radius) const;
+    /// marked by a cross of half size `radius`, those that `view` (min x, max x, min y, max y)
+    /// shows.
+    void DrawEditor(LineRenderer& lines, float radius, const float (&view)[4]) const;
     /// The handle or point within `radius` of `point`: handles of curved edges first (handle B
     /// before handle A of the same point), then positions, the lower index winning among equals.
     /// True with `index` and `kind` set; false with index -1 and kind `ElementNone` when nothing

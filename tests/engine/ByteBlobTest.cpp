@@ -391,6 +391,69 @@ TEST(ByteBlob, PushByteGrowsWithoutCounting)
     EXPECT_EQ(blob.data[55], 0x98);
 }
 
+TEST(ByteBlob, GrowthStopsAtTheLargestSizeInsteadOfWrapping)
+{
+    const struct
+    {
+        uint32_t capacity, needed, grown;
+    } cases[] = {
+        {0, 1, 16},
+        {16, 17, 32},
+        {16, 1000, 1024},
+        {1u << 30, (1u << 30) + 1, 1u << 31},
+        // Doubling a 32-bit capacity here used to give 0, and the next byte went past the block.
+        {1u << 31, (1u << 31) + 1, UINT32_MAX},
+        {UINT32_MAX - 1, UINT32_MAX, UINT32_MAX},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.capacity);
+        EXPECT_EQ(ByteBlob::GrownCapacity(c.capacity, c.needed), c.grown);
+    }
+
+    // A blob standing at the largest size refuses more bytes before it touches its block. (It
+    // only claims that size: the block behind it is the usual 16 bytes.)
+    ByteBlob blob;
+    blob.WriteHeader();
+    const uint32_t realSize = blob.size;
+    const uint32_t realCapacity = blob.capacity;
+    blob.size = UINT32_MAX - 2;
+    blob.capacity = UINT32_MAX;
+    EXPECT_THROW(blob.WriteU32(1), std::length_error);
+    EXPECT_THROW(blob.PushBytes(blob.data, 3), std::length_error);
+    const uint16_t values[2] = {1, 2};
+    EXPECT_THROW(blob.WriteArray(values, 2), std::length_error);
+    EXPECT_EQ(blob.size, UINT32_MAX - 2);
+    blob.size = realSize;
+    blob.capacity = realCapacity;
+    EXPECT_EQ(blob.GetPayloadCount(), 0u);
+}
+
+TEST(ByteBlob, ArraysAreWrittenAsTheirValuesWouldBeOneByOne)
+{
+    const uint16_t samples[5] = {0x0102, 0xFFFF, 0, 7, 0x8000};
+    ByteBlob oneByOne;
+    oneByOne.WriteHeader();
+    for (uint16_t sample : samples)
+        oneByOne.WriteU16(sample);
+    ByteBlob whole;
+    whole.WriteHeader();
+    whole.WriteArray(samples, 5);
+    EXPECT_EQ(Bytes(whole), Bytes(oneByOne));
+    EXPECT_EQ(whole.GetPayloadCount(), 10u);
+
+    // Bytes taken from the blob itself survive the growth that makes room for them.
+    ByteBlob doubled;
+    doubled.WriteHeader();
+    ASSERT_EQ(doubled.size, doubled.capacity);
+    doubled.PushBytes(doubled.data, doubled.size);
+    EXPECT_EQ(Bytes(doubled, 16), std::vector<uint8_t>(PlainHeader.begin(), PlainHeader.end()));
+
+    ASSERT_TRUE(whole.ReadFromMemory(Bytes(whole).data(), whole.size));
+    EXPECT_THROW(whole.WriteArray(samples, 5), ByteBlobError);
+    EXPECT_EQ(whole.size, 26u);
+}
+
 TEST(SerialisableString, StoresLengthThenBytes)
 {
     struct Case

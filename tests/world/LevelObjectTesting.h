@@ -20,6 +20,10 @@
 #include "PhysicsStep.h"
 #include "Serialisable.h"
 
+/// A view rectangle (min x, max x, min y, max y) that shows the whole world, for drawing
+/// everything.
+inline constexpr float EverywhereView[4] = {-3.0e38f, 3.0e38f, -3.0e38f, 3.0e38f};
+
 namespace testing_support
 {
 /// Little-endian record bytes built value by value, for comparing with what a record writes.

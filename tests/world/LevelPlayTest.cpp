@@ -275,7 +275,7 @@ TEST(LevelDraw, InPlayStripsOutsideSegmentsAndOnlyWhatTheViewShows)
     // marker only when asked for.
     LineRenderer edges;
     for (const ShapeSegment& segment : level.worldShapes[0].segments)
-        segment.Draw(edges, false);
+        segment.Draw(edges, false, Everywhere);
     const size_t atRest = DrawnSegments(level, Everywhere, false);
     EXPECT_GT(atRest, edges.SegmentCount());
     EXPECT_EQ(DrawnSegments(level, Everywhere, true), atRest + 64);
@@ -286,7 +286,7 @@ TEST(LevelDraw, InPlayStripsOutsideSegmentsAndOnlyWhatTheViewShows)
     play.Start();
     LineRenderer strips;
     for (const SurfaceStrip& strip : level.worldShapes[0].strips)
-        strip.Draw(strips);
+        strip.Draw(strips, Everywhere);
     LineRenderer figure;
     play.Local().Draw(figure);
     LineRenderer all;

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <set>
 #include <string>
@@ -13,6 +14,7 @@
 #include "Camera.h"
 #include "Level.h"
 #include "LevelObjectTesting.h"
+#include "HeapBytes.h"
 #include "ShapeFixtures.h"
 
 using namespace testing_support;
@@ -339,25 +341,191 @@ TEST(LevelFile, ImpossibleCoordinatesRefuseTheWholeLevel)
     }
 }
 
-TEST(LevelFile, LevelsTooLargeToCompileOrToFieldAreRefused)
+TEST(LevelFile, EveryRecordCostsLittleOnceReadAndStarted)
 {
-    // A two-point shape 5000 units across compiles both its edges at the cap of 40002 points:
-    // 12 of them fit in the 1,000,000 points a level may compile to, 13 do not.
-    auto longShapes = [](int count) {
+    // Heap bytes per record once the level is read and compiled, and once its physics world is
+    // built and stepped. A shape without points used to cost some 20 KB (the spare slots of its
+    // arrays were whole objects), and every shape copied after a large one carried that one's
+    // capacity for its points.
+    constexpr int Count = 5000;
+    auto repeated = [](const std::function<void(Payload&)>& record, const std::function<void(Payload&)>& before = {}) {
+        Payload payload;
+        payload.Level({0, 0});
+        if (before)
+            before(payload);
+        for (int i = 0; i < Count; ++i)
+            record(payload);
+        return payload;
+    };
+    auto grid = [](int i) { return glm::vec2(static_cast<float>(i % 100) * 3.0f, static_cast<float>(i / 100) * 3.0f); };
+    int next = 0;
+    const struct
+    {
+        const char* name;
+        Payload payload;
+        size_t bytesPerRecord;
+    } cases[] = {
+        {"shapes without points", repeated([](Payload& p) { p.bytes.U32(3); }), 1024},
+        {"shapes without points after a large one",
+         repeated([](Payload& p) { p.bytes.U32(3); },
+                  [](Payload& p) {
+                      p.bytes.U32(3);
+                      for (int i = 0; i < 1000; ++i)
+                          p.Point({static_cast<float>(i) * 0.01f, static_cast<float>(i % 2) * 0.01f});
+                  }),
+         1024},
+        {"small triangles", repeated([&](Payload& p) { const glm::vec2 at = grid(next++); p.Shape({at, at + glm::vec2(0.02f, 0), at + glm::vec2(0, 0.02f)}); }), 8 * 1024},
+        {"trinkets", repeated([&](Payload& p) { p.Trinket(grid(next++)); }), 1024},
+        {"waypoints", repeated([&](Payload& p) { const glm::vec2 at = grid(next++); p.Waypoint(at, at + glm::vec2(1, 0), at + glm::vec2(0.5f, 0.3f)); }), 2 * 1024},
+        {"signposts", repeated([&](Payload& p) { p.Signpost(grid(next++), "Mind the gap"); }), 1024},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const size_t before = HeapBytesInUse();
+        {
+            Level level(&sharedCamera);
+            ASSERT_TRUE(Read(level, c.payload.bytes.bytes));
+            EXPECT_LE(HeapBytesInUse() - before, Count * c.bytesPerRecord);
+            level.CreatePhysicsWorld();
+            StepFor(*level.world, 0.1f);
+            EXPECT_LE(HeapBytesInUse() - before, 2 * Count * c.bytesPerRecord);
+        }
+    }
+}
+
+TEST(LevelFile, FilesCostingMoreThanALevelMayAreRefusedAsTheyAreRead)
+{
+    // A two-point Jagged shape 5000 units across compiles each edge to 40003 points, all of
+    // which its physics chains follow: one such shape fits what a level may cost, two do not.
+    auto longJagged = [](int count) {
         Payload payload;
         payload.Level({0, 0});
         for (int i = 0; i < count; ++i)
-            payload.Shape({{0, static_cast<float>(i)}, {5000, static_cast<float>(i)}});
+            payload.Shape({{0, static_cast<float>(i)}, {5000, static_cast<float>(i)}}, SurfaceType::Jagged);
         return payload;
     };
+    auto trinkets = [](uint64_t count) {
+        Payload payload;
+        payload.Level({0, 0});
+        for (uint64_t i = 0; i < count; ++i)
+            payload.Trinket({static_cast<float>(i % 1000), static_cast<float>(i / 1000)});
+        return payload;
+    };
+    const struct
     {
+        const char* name;
+        Payload payload;
+        bool loads;
+    } cases[] = {
+        {"one long Jagged shape", longJagged(1), true},
+        {"two long Jagged shapes", longJagged(2), false},
+        {"as many trinkets as a level may hold", trinkets(Level::MaxLoadCost / Level::TrinketRecordCost), true},
+        {"one trinket more", trinkets(Level::MaxLoadCost / Level::TrinketRecordCost + 1), false},
+        {"a signpost with megabytes of text",
+         Payload().Level({0, 0}).Signpost({0, 0}, std::string(Level::MaxLoadCost * Level::SignpostTextBytesPerCost, 'x')),
+         false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
         Level level(&sharedCamera);
-        EXPECT_TRUE(Read(level, longShapes(12).bytes.bytes));
-        EXPECT_EQ(level.worldShapes.count, 12u);
-        EXPECT_EQ(level.worldShapes[0].segments[0].points.count, 40002u);
+        const uint32_t errorsBefore = ErrorLineCount();
+        EXPECT_EQ(Read(level, c.payload.bytes.bytes), c.loads);
+        if (c.loads)
+        {
+            EXPECT_EQ(ErrorLineCount(), errorsBefore);
+            EXPECT_GT(CountsOf(level).shapes + CountsOf(level).trinkets, 0u);
+        }
+        else
+        {
+            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+            EXPECT_NE(LastErrorLine().find("too large to load"), std::string::npos) << LastErrorLine();
+            ExpectEmptyAndUsable(level);
+        }
     }
-    // A magnet edge 100 long needs 1760 x 160 texels: 29 fit in the 8M a level may build, 30 do
-    // not; and one 600 long is wider than any texture that is built.
+}
+
+TEST(LevelFile, FilesLargerThanAnyLevelAreRefusedUnread)
+{
+    // A good level with bytes after it is read up to its last record, unless the file is larger
+    // than any level: then it is not read at all.
+    const std::vector<uint8_t> level = FullLevel().bytes.bytes;
+    for (const uint64_t size : {Level::MaxFileBytes, Level::MaxFileBytes + 1})
+    {
+        SCOPED_TRACE(size);
+        {
+            std::ofstream file("padded.lrl", std::ios::binary | std::ios::trunc);
+            const uint32_t header[4] = {ByteBlob::PlainMagic, static_cast<uint32_t>(level.size()), 0, 0};
+            file.write(reinterpret_cast<const char*>(header), sizeof header);
+            file.write(reinterpret_cast<const char*>(level.data()), static_cast<std::streamsize>(level.size()));
+            const std::vector<char> padding(size - sizeof header - level.size(), '\xFF');
+            file.write(padding.data(), static_cast<std::streamsize>(padding.size()));
+        }
+        Level loaded(&sharedCamera);
+        const uint32_t errorsBefore = ErrorLineCount();
+        const bool read = loaded.ReadFromFile("padded.lrl");
+        if (size <= Level::MaxFileBytes)
+        {
+            EXPECT_TRUE(read);
+            EXPECT_EQ(CountsOf(loaded), (Counts{2, 2, 3, 2}));
+            EXPECT_EQ(ErrorLineCount(), errorsBefore);
+        }
+        else
+        {
+            EXPECT_FALSE(read);
+            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+            EXPECT_NE(LastErrorLine().find("more than any level"), std::string::npos) << LastErrorLine();
+            ExpectEmptyAndUsable(loaded);
+        }
+    }
+}
+
+TEST(LevelFile, MagnetFieldsBeyondTheBudgetAreLeftOutNotTheLevel)
+{
+    // Fields are kept in file order while they fit; the rest are left out with one line, and the
+    // level loads whole. A 300-point attractor ring of unit edges used to save fine and then load
+    // back empty.
+    // Counts the fields kept and left out, and checks that those kept fit the budget and that
+    // none left out would have fitted in what the kept ones left.
+    auto fieldsOf = [](const Level& level, uint32_t& kept, uint32_t& leftOut) {
+        uint64_t texels = 0;
+        uint64_t smallestLeftOut = UINT64_MAX;
+        kept = 0;
+        leftOut = 0;
+        for (const WorldShape& shape : level.worldShapes)
+            for (const ShapeSegment& segment : shape.segments)
+            {
+                uint64_t width = 0;
+                uint64_t height = 0;
+                segment.GetDataTextureSize(width, height);
+                if (width == 0)
+                    continue;
+                const bool tooWide = std::max(width, height) > ShapeSegment::MaxDataTextureSide;
+                if (segment.fieldLeftOut)
+                {
+                    ++leftOut;
+                    if (!tooWide)
+                        smallestLeftOut = std::min(smallestLeftOut, width * height);
+                    continue;
+                }
+                ++kept;
+                texels += width * height;
+                EXPECT_FALSE(tooWide);
+            }
+        EXPECT_LE(texels, Level::MaxDataTexels);
+        if (smallestLeftOut != UINT64_MAX)
+        {
+            EXPECT_GT(texels + smallestLeftOut, Level::MaxDataTexels);
+        }
+    };
+
+    Level ring(&sharedCamera);
+    ring.worldShapes.PushBack(SmoothRing(300, 47.75f));
+    for (ShapePoint& point : ring.worldShapes[0].points)
+        point.surfaceType = SurfaceType::MagneticAttractor;
+    const std::vector<uint8_t> saved = Saved(ring);
+
     auto magnets = [](int count, float length) {
         Payload payload;
         payload.Level({0, 0});
@@ -367,32 +535,43 @@ TEST(LevelFile, LevelsTooLargeToCompileOrToFieldAreRefused)
             payload.Point({0, 20.0f * static_cast<float>(i)}, SurfaceType::MagneticRepulsor);
             payload.Point({length, 20.0f * static_cast<float>(i)}, SurfaceType::Plain);
         }
-        return payload;
+        return payload.bytes.bytes;
     };
-    {
-        Level level(&sharedCamera);
-        EXPECT_TRUE(Read(level, magnets(29, 100.0f).bytes.bytes));
-        EXPECT_EQ(level.worldShapes.count, 29u);
-    }
     const struct
     {
         const char* name;
-        Payload payload;
-        const char* reason;
-    } refused[] = {
-        {"13 long shapes", longShapes(13), "too large to compile"},
-        {"30 long magnets", magnets(30, 100.0f), "field texels"},
-        {"a magnet 600 long", magnets(1, 600.0f), "too long for its field"},
+        std::vector<uint8_t> payload;
+        uint32_t shapes, kept, leftOut;
+    } cases[] = {
+        // A unit edge's field is some 176 x 176 texels: 283 of the ring's fit.
+        {"a 300-point attractor ring", saved, 1, 283, 17},
+        // A 100-unit magnet's field is 1760 x 160 texels: 29 fit.
+        {"30 long magnets", magnets(30, 100.0f), 30, 29, 1},
+        {"a magnet wider than any field", magnets(1, 600.0f), 1, 0, 1},
+        {"29 long magnets", magnets(29, 100.0f), 29, 29, 0},
     };
-    for (const auto& r : refused)
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(r.name);
+        SCOPED_TRACE(c.name);
         Level level(&sharedCamera);
         const uint32_t errorsBefore = ErrorLineCount();
-        EXPECT_FALSE(Read(level, r.payload.bytes.bytes));
-        ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
-        EXPECT_NE(LastErrorLine().find(r.reason), std::string::npos) << LastErrorLine();
-        ExpectEmptyAndUsable(level);
+        ASSERT_TRUE(Read(level, c.payload));
+        EXPECT_EQ(level.worldShapes.count, c.shapes);
+        uint32_t kept = 0;
+        uint32_t leftOut = 0;
+        fieldsOf(level, kept, leftOut);
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(leftOut, c.leftOut);
+        if (c.leftOut == 0)
+        {
+            EXPECT_EQ(ErrorLineCount(), errorsBefore);
+        }
+        else
+        {
+            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+            EXPECT_NE(LastErrorLine().find("[Level.cpp:240]"), std::string::npos) << LastErrorLine();
+        }
+        EXPECT_EQ(Saved(level), c.payload);
     }
 }
 
@@ -452,6 +631,37 @@ TEST(LevelFile, ReadingReplacesWhatTheLevelHeld)
     EXPECT_EQ(level.world, nullptr);
     EXPECT_EQ(CountsOf(level), (Counts{0, 1, 0, 0}));
     EXPECT_EQ(level.start.position, glm::vec2(3, 3));
+}
+
+TEST(LevelPhysics, ObjectsStackedBeyondTheOverlapBudgetAreLeftOutOfTheWorld)
+{
+    // The physics library pairs every two overlapping boxes when it first steps: 20,000 trinkets
+    // on one spot would be 200 million pairs, gigabytes and minutes. The bodies are taken in
+    // file order while their overlaps fit; from the first that does not, the rest (the gate
+    // after them too) get none, said in one line, and the level still plays and draws.
+    constexpr uint32_t Stacked = 20000;
+    Payload payload;
+    payload.Level({0, 3}).Shape({{-5, -1}, {5, -1}, {5, 0}, {-5, 0}});
+    for (uint32_t i = 0; i < Stacked; ++i)
+        payload.Trinket({1.0f, 1.0f});
+    payload.Waypoint({3, 0}, {3, 1}, {3.3f, 0.5f});
+    Level level(&sharedCamera);
+    ASSERT_TRUE(Read(level, payload.bytes.bytes));
+
+    const size_t before = HeapBytesInUse();
+    const uint32_t errorsBefore = ErrorLineCount();
+    level.CreatePhysicsWorld();
+    ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+    EXPECT_NE(LastErrorLine().find("[Level.cpp:250]"), std::string::npos) << LastErrorLine();
+    const int32_t bodies = level.world->GetBodyCount();
+    EXPECT_GT(bodies, 1000);
+    EXPECT_LT(bodies, static_cast<int32_t>(Stacked));
+    EXPECT_NE(LastErrorLine().find(std::to_string(Stacked + 1 - (bodies - 1))), std::string::npos) << LastErrorLine();
+
+    BallPlayer ball(*level.world, {0.0f, 2.0f});
+    StepFor(*level.world, 1.0f);
+    EXPECT_NEAR(ball.Position().y, 0.11f, 0.03f);
+    EXPECT_LE(HeapBytesInUse() - before, size_t{256} << 20);
 }
 
 TEST(LevelPhysics, WorldHoldsABodyPerShapeTrinketAndWaypoint)

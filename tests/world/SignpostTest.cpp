@@ -205,7 +205,7 @@ TEST(Signpost, MarkerAndPreviews)
     {
         LineRenderer marker;
         signpost.selected = selected;
-        signpost.DrawMarker(marker);
+        signpost.DrawMarker(marker, EverywhereView);
         ASSERT_EQ(marker.SegmentCount(), 64u);
         ExpectSegmentsColoured(marker, 0, 64, selected ? SelectedColour : glm::vec3(1.0f, 0.0f, 0.0f));
         ExpectNear(SegmentAt(marker, 0).from, {1.0f, 2.5f});

@@ -173,7 +173,7 @@ TEST(Waypoint, EditorDrawingShowsPostsGateAndRespawnMarker)
         waypoint.selected = selected;
         const glm::vec3 colour = selected ? SelectedColour : Green;
         LineRenderer lines;
-        waypoint.Draw(lines, nullptr);
+        waypoint.Draw(lines, nullptr, EverywhereView);
         ASSERT_EQ(lines.SegmentCount(), 3 * CircleSegments + 3);
         ExpectSegmentsColoured(lines, 0, 2 * CircleSegments + 1 + CircleSegments, colour);
         const Segment gate = SegmentAt(lines, 2 * CircleSegments);
@@ -203,7 +203,7 @@ TEST(Waypoint, DashCountFollowsTheLengthBetweenThePostRims)
         waypoint.previous = 0;
         LineRenderer lines;
         const GateProgress player = Progress(0, FLT_MAX);
-        waypoint.Draw(lines, &player);
+        waypoint.Draw(lines, &player, EverywhereView);
         ASSERT_EQ(lines.SegmentCount(), 4 * CircleSegments + c.dashes);
         const Segment first = SegmentAt(lines, 2 * CircleSegments);
         const Segment last = SegmentAt(lines, 2 * CircleSegments + c.dashes - 1);
@@ -223,7 +223,7 @@ TEST(Waypoint, NextGateSettlesFromWhiteToGreen)
 
     LineRenderer settled;
     const GateProgress longAgo = Progress(0, FLT_MAX);
-    waypoint.Draw(settled, &longAgo);
+    waypoint.Draw(settled, &longAgo, EverywhereView);
     ExpectSegmentsColoured(settled, 0, 2 * CircleSegments, Green);
     for (size_t i = 0; i < 5; ++i)
         ExpectSegmentsColoured(settled, dashStart + i, 1, i % 2 == 0 ? Green : DarkGreen);
@@ -234,7 +234,7 @@ TEST(Waypoint, NextGateSettlesFromWhiteToGreen)
     // The moment the gate before it is passed, the next gate flashes white.
     LineRenderer flashing;
     const GateProgress justPassed = Progress(0, 0.0f);
-    waypoint.Draw(flashing, &justPassed);
+    waypoint.Draw(flashing, &justPassed, EverywhereView);
     ExpectSegmentsColoured(flashing, 0, 2 * CircleSegments, White);
     for (size_t i = 0; i < 5; ++i)
         ExpectSegmentsColoured(flashing, dashStart + i, 1, i % 2 == 0 ? White : Grey);
@@ -242,7 +242,7 @@ TEST(Waypoint, NextGateSettlesFromWhiteToGreen)
 
     LineRenderer halfway;
     const GateProgress midFlash = Progress(0, 0.15f);
-    waypoint.Draw(halfway, &midFlash);
+    waypoint.Draw(halfway, &midFlash, EverywhereView);
     ExpectSegmentsColoured(halfway, 0, 1, {0.5f, 1.0f, 0.5f});
     ExpectSegmentsColoured(halfway, innerStart, 1, {0.15f, 0.45f, 0.15f});
 }
@@ -261,7 +261,7 @@ TEST(Waypoint, JustPassedGateSendsAFigureToTheRespawnPoint)
     // At the moment of passing: green gate, figure of size 0 at the gate's middle.
     LineRenderer passing;
     const GateProgress now = Progress(1, 0.0f);
-    waypoint.Draw(passing, &now);
+    waypoint.Draw(passing, &now, EverywhereView);
     ASSERT_EQ(passing.SegmentCount(), innerStart + 2 * CircleSegments);
     for (size_t i = 0; i < 5; ++i)
         ExpectSegmentsColoured(passing, i, 1, i % 2 == 0 ? Green : DarkGreen);
@@ -277,7 +277,7 @@ TEST(Waypoint, JustPassedGateSendsAFigureToTheRespawnPoint)
     // Settled: blue gate, full-sized figure on the respawn point, turned by time x 5 radians.
     LineRenderer settled;
     const GateProgress later = Progress(1, 1.0f);
-    waypoint.Draw(settled, &later);
+    waypoint.Draw(settled, &later, EverywhereView);
     ASSERT_EQ(settled.SegmentCount(), innerStart + 2 * CircleSegments);
     ExpectSegmentsColoured(settled, 0, 1, {0.16f, 1.0f - 1.0f, 0.6f});
     ExpectSegmentsColoured(settled, postStart, 2 * CircleSegments, {0.3f, 0.0f, 1.0f});
@@ -306,7 +306,7 @@ TEST(Waypoint, AnyOtherGateIsGrey)
     waypoint.previous = 1;
     LineRenderer lines;
     const GateProgress player = Progress(0, FLT_MAX);
-    waypoint.Draw(lines, &player);
+    waypoint.Draw(lines, &player, EverywhereView);
     ASSERT_EQ(lines.SegmentCount(), 4 * CircleSegments + 1);
     ExpectSegmentsColoured(lines, 0, 2 * CircleSegments + 1, Grey);
     ExpectNear(SegmentAt(lines, 0).from, {0.0f, 0.1125f});
@@ -325,7 +325,7 @@ TEST(Waypoint, OnlyGateOfTheRingIsAlwaysTheNextOne)
     waypoint.previous = 0;
     LineRenderer lines;
     const GateProgress player = Progress(0, FLT_MAX);
-    waypoint.Draw(lines, &player);
+    waypoint.Draw(lines, &player, EverywhereView);
     ASSERT_EQ(lines.SegmentCount(), 4 * CircleSegments + 5);
     ExpectSegmentsColoured(lines, 0, 2 * CircleSegments, Green);
     ExpectSegmentsColoured(lines, 2 * CircleSegments + 1, 1, DarkGreen);
@@ -337,11 +337,11 @@ TEST(Waypoint, GateWithCoincidingPostsDrawsWithoutNaN)
     waypoint.index = 0;
     waypoint.previous = 0;
     LineRenderer lines;
-    waypoint.Draw(lines, nullptr);
+    waypoint.Draw(lines, nullptr, EverywhereView);
     const GateProgress player = Progress(0, 0.1f);
-    waypoint.Draw(lines, &player);
+    waypoint.Draw(lines, &player, EverywhereView);
     waypoint.previous = 3;
-    waypoint.Draw(lines, &player);
+    waypoint.Draw(lines, &player, EverywhereView);
     for (const glm::vec2& p : lines.positions)
         ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
 }
@@ -352,7 +352,7 @@ TEST(Waypoint, AbsurdlyLongGateDrawsABoundedNumberOfDashes)
     waypoint.previous = 0;
     LineRenderer lines;
     const GateProgress player = Progress(0, FLT_MAX);
-    waypoint.Draw(lines, &player);
+    waypoint.Draw(lines, &player, EverywhereView);
     EXPECT_EQ(lines.SegmentCount(), 4 * CircleSegments + 4001);
 
     // A gate that is not even a number long (refused by the loader) must not count dashes from
@@ -360,8 +360,22 @@ TEST(Waypoint, AbsurdlyLongGateDrawsABoundedNumberOfDashes)
     LineRenderer broken;
     Waypoint nanGate({std::numeric_limits<float>::quiet_NaN(), 0.0f}, {1.0f, 0.0f}, {0.0f, -1.0f});
     nanGate.previous = 0;
-    nanGate.Draw(broken, &player);
+    nanGate.Draw(broken, &player, EverywhereView);
     EXPECT_LE(broken.SegmentCount(), 4 * CircleSegments + 4001);
+
+    // Through a view, a gate 1000 units long shows only the dashes in it, and a gate wholly
+    // outside the view nothing at all.
+    Waypoint longGate({0.0f, 0.0f}, {1000.3f, 0.0f}, {500.0f, -1.0f});
+    longGate.previous = 0;
+    const float view[4] = {495.0f, 505.0f, -5.0f, 5.0f};
+    LineRenderer seen;
+    longGate.Draw(seen, &player, view);
+    EXPECT_EQ(seen.SegmentCount(), 4 * CircleSegments + 41);
+    const float elsewhere[4] = {1100.0f, 1110.0f, -5.0f, 5.0f};
+    LineRenderer none;
+    longGate.Draw(none, &player, elsewhere);
+    longGate.Draw(none, nullptr, elsewhere);
+    EXPECT_EQ(none.SegmentCount(), 0u);
 }
 
 TEST(Waypoint, BodyHasTwoSolidPostsAndASensorGate)

@@ -348,9 +348,9 @@ TEST(WorldShapeFill, NothingForTinyOutlinesOrShapesOutOfView)
     }
 }
 
-TEST(WorldShapeSize, CompiledPointCountIsWhatCompilingMakes)
+TEST(WorldShapeSize, MeasuredSizeIsWhatCompilingMakes)
 {
-    // Loaders refuse shapes by this count before compiling them, so it must be exact.
+    // Loaders refuse shapes by these counts before compiling them, so they must be exact.
     WorldShape farCurve = SmoothRing(5, 3.0f);
     farCurve.Translate({900000.0f, -700000.0f});
     WorldShape huge = StraightShape({{0, 0}, {9000, 0}, {9000, 9000}});
@@ -365,15 +365,23 @@ TEST(WorldShapeSize, CompiledPointCountIsWhatCompilingMakes)
         {"a smooth ring", SmoothRing(7, 2.5f, {SurfaceType::MagneticAttractor, SurfaceType::Jagged})},
         {"a ring far from the origin", farCurve},
         {"edges past the sampling cap", huge},
+        {"a passable curve", SmoothRing(3, 1.0f, {SurfaceType::Passable, SurfaceType::Plain, SurfaceType::Passable})},
     };
     for (const auto& c : cases)
     {
         WorldShape shape = c.shape;
-        const uint64_t counted = shape.CompiledPointCount();
+        const WorldShape::CompiledSize measured = shape.MeasureCompiled();
         shape.Compile();
         uint64_t made = 0;
+        uint64_t chained = 0;
         for (const ShapeSegment& segment : shape.segments)
+        {
             made += segment.points.count;
-        EXPECT_EQ(counted, made) << c.name;
+            if ((segment.isCurved || segment.surfaceType == SurfaceType::Jagged) &&
+                segment.surfaceType != SurfaceType::Passable)
+                chained += segment.points.count;
+        }
+        EXPECT_EQ(measured.points, made) << c.name;
+        EXPECT_EQ(measured.chainedPoints, chained) << c.name;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "LevelObjectTesting.h"
 #include "LineRenderer.h"
 #include "ShapeFixtures.h"
 #include "WorldShape.h"
@@ -198,7 +199,7 @@ TEST(WorldShapeDrawEditor, ShowsHandlesOfCurvedEdgesAndPointsByKind)
     shape.points[1].isCorner = false;
     shape.Compile();
     LineRenderer lines;
-    shape.DrawEditor(lines, 0.1f);
+    shape.DrawEditor(lines, 0.1f, EverywhereView);
     // Two handle lines, two crosses of two lines, three circles of 32 chords.
     ASSERT_EQ(lines.SegmentCount(), 2u + 4u + 3u * 32u);
     EXPECT_EQ(lines.positions[0], shape.points[0].position);
@@ -211,4 +212,16 @@ TEST(WorldShapeDrawEditor, ShowsHandlesOfCurvedEdgesAndPointsByKind)
     const size_t point1Circle = (2 + 2 + 32 + 2) * 2;
     EXPECT_EQ(lines.colours[point1Circle], blue);
     EXPECT_EQ(lines.currentColour, red) << "the last point's colour stays set";
+
+    // Through a view that shows point 2 alone, only its circle is drawn; through one that shows
+    // handle B of point 0 and nothing else, only its line and cross.
+    LineRenderer corner;
+    const float aroundPoint2[4] = {1.5f, 2.5f, 1.5f, 2.5f};
+    shape.DrawEditor(corner, 0.1f, aroundPoint2);
+    EXPECT_EQ(corner.SegmentCount(), 32u);
+    LineRenderer handle;
+    const glm::vec2 handleB = shape.points[0].handleB;
+    const float aroundHandle[4] = {handleB.x - 0.05f, handleB.x + 0.05f, handleB.y - 0.05f, handleB.y + 0.05f};
+    shape.DrawEditor(handle, 0.1f, aroundHandle);
+    EXPECT_EQ(handle.SegmentCount(), 1u + 2u);
 }

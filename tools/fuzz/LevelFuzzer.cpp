@@ -1,6 +1,10 @@
 // Feeds arbitrary bytes to the level loader as a downloaded or named level file would arrive, then
-// does with the level what the game does: compile it, compute its magnet fields, fill its shapes,
-// build its physics world and run a ball through it for a moment.
+// does with the level what the game does: compile it, compute the magnet fields it keeps, start a
+// game of two players on it, play a moment with every control held in turn, and collect the
+// drawing of each frame through the play screen's view, with the fills, and once through a view
+// that takes in the whole level, as the editor's does when zoomed out. Run with inputs long enough
+// to hold hundreds of thousands of records and a memory limit (run-fuzzers.sh), so that a cost
+// that grows with every record shows as a fault rather than as a slow machine.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -9,51 +13,87 @@
 
 #include "ByteBlob.h"
 #include "Level.h"
+#include "LineRenderer.h"
 #include "LogChannel.h"
 #include "Mesh.h"
-#include "PhysicsLink.h"
 #include "PhysicsStep.h"
+#include "PlayInput.h"
 
 namespace
 {
-class Ball final : public PhysicsLink
+void Check(bool holds)
 {
-public:
-    uint32_t GetLinkType() override { return LinkPlayer; }
-};
+    if (!holds)
+        __builtin_trap();
+}
+
+void ComputeFields(const Level& level)
+{
+    std::vector<uint16_t> samples;
+    uint64_t texels = 0;
+    for (const WorldShape& shape : level.worldShapes)
+        for (const ShapeSegment& segment : shape.segments)
+        {
+            if (segment.fieldLeftOut)
+                continue;
+            uint32_t width = 0;
+            uint32_t height = 0;
+            if (segment.ComputeDataTextureSamples(samples, width, height))
+                texels += static_cast<uint64_t>(width) * height;
+        }
+    Check(texels <= Level::MaxDataTexels);
+}
+
+/// One frame's drawing through `view`: the level's lines (with the signpost markers and the
+/// shapes' points, as the editor draws them), and the fills. The batches are emptied as a
+/// frame's are, keeping their room.
+void DrawFrame(Level& level, const float (&view)[4], Mesh& fill, LineRenderer& lines)
+{
+    level.Draw(lines, view, true);
+    for (const WorldShape& shape : level.worldShapes)
+    {
+        shape.AppendTriangles(fill, view);
+        shape.DrawEditor(lines, 0.1f, view);
+    }
+    Check(!lines.stripOpen);
+    lines.Clear();
+    fill.vertices.Clear();
+}
 
 void PlayBriefly(Level& level)
 {
-    level.CreatePhysicsWorld();
-    Ball link;
-    b2BodyDef bodyDef;
-    bodyDef.type = b2_dynamicBody;
-    bodyDef.position.Set(level.start.position.x, level.start.position.y);
-    b2Body* ball = level.world->CreateBody(&bodyDef);
-    b2CircleShape circle;
-    circle.m_radius = 0.1f;
-    b2FixtureDef fixtureDef;
-    fixtureDef.shape = &circle;
-    fixtureDef.density = 1.0f;
-    fixtureDef.filter.categoryBits = CollisionCategory::Player;
-    fixtureDef.filter.maskBits = CollisionCategory::World;
-    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(&link));
-    ball->CreateFixture(&fixtureDef);
-    for (int step = 0; step < 20; ++step)
+    if (!level.Start(2, 0))
+        __builtin_trap();
+    Mesh fill;
+    LineRenderer lines;
+    const float dt = PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep);
+    for (int frame = 0; frame < 24; ++frame)
     {
-        PhysicsStep::Advance(*level.world, PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep));
-        const b2Vec2 at = ball->GetPosition();
-        for (const WorldShape& shape : level.worldShapes)
-            for (const ShapeSegment& segment : shape.segments)
-                ball->ApplyForceToCenter(b2Vec2(segment.GetMagneticForce({at.x, at.y}).x, 0.0f), true);
+        // Each control in turn, Fang with the rest so that accelerators and magnets pull.
+        PlayInput input;
+        input.fang = frame % 2 == 0;
+        input.jump = frame % 6 == 1;
+        input.brake = frame % 6 == 3;
+        input.rotateLeft = frame % 6 == 2;
+        input.rotateRight = frame % 6 == 4;
+        input.respawn = frame == 20;
+        level.Update(dt, input);
+        if (frame % 8 != 0)
+            continue;
+        const b2Body* body = level.localPlayer->body;
+        const glm::vec2 at = body != nullptr ? glm::vec2(body->GetPosition().x, body->GetPosition().y) : level.start.position;
+        const float view[4] = {at.x - 7.5f, at.x + 7.5f, at.y - 5.0f, at.y + 5.0f};
+        DrawFrame(level, view, fill, lines);
     }
-    level.DestroyPhysicsWorld();
+    const float everywhere[4] = {-2.0e6f, 2.0e6f, -2.0e6f, 2.0e6f};
+    DrawFrame(level, everywhere, fill, lines);
+    level.EndGame();
 }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
 {
-    if (count > 1u << 20)
+    if (count > Level::MaxFileBytes)
         return 0;
     {
         ByteBlob blob;
@@ -61,22 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
         Level level(nullptr);
         const bool read = level.ReadFromBlob(blob);
         // A load that fails must leave nothing behind.
-        if (!read && (level.worldShapes.count != 0 || level.trinkets.count != 0 || level.waypoints.count != 0 ||
-                      level.signposts.count != 0 || level.start.position.x != 0.0f || level.start.position.y != 0.0f))
-            __builtin_trap();
-
-        std::vector<uint16_t> samples;
-        uint32_t width = 0;
-        uint32_t height = 0;
-        for (const WorldShape& shape : level.worldShapes)
-            for (const ShapeSegment& segment : shape.segments)
-                segment.ComputeDataTextureSamples(samples, width, height);
-
-        Mesh fill;
-        const float everywhere[4] = {-2.0e6f, 2.0e6f, -2.0e6f, 2.0e6f};
-        for (const WorldShape& shape : level.worldShapes)
-            shape.AppendTriangles(fill, everywhere);
-
+        Check(read || (level.worldShapes.count == 0 && level.trinkets.count == 0 && level.waypoints.count == 0 &&
+                       level.signposts.count == 0 && level.start.position.x == 0.0f &&
+                       level.start.position.y == 0.0f));
+        ComputeFields(level);
         PlayBriefly(level);
     }
     ErrorLog.ClearHistory();

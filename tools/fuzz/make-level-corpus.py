@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes the seed level files of the level fuzz target into tools/fuzz/corpus/level/.
 
-Each seed is a small valid level file (a plain byte blob: magic, payload count, eight zero bytes,
-then the level record), so the fuzzer starts from files the game reads all the way through."""
+Each seed is a valid level file (a plain byte blob: magic, payload count, eight zero bytes, then the
+level record), so the fuzzer starts from files the game reads all the way through. Most are small;
+a few hold hundreds of thousands of records or edges millions of units long, near the limits of
+what a level may cost, so that mutations start from the files that are dearest to read, start and
+draw (they are repetitive and take little room in git)."""
 import math
 import os
 import struct
@@ -62,6 +65,10 @@ def ring(count, radius, centre=(0.0, 0.0), surfaces=None):
     return out
 
 
+def triangle(x, y, size):
+    return straight([(x, y), (x + size, y), (x, y + size)])
+
+
 SEEDS = {
     "empty.lrl": level(start=(1.0, 2.0)),
     "room.lrl": level(
@@ -83,6 +90,29 @@ SEEDS = {
     "out-of-order.lrl": level(
         trinkets=[(0.0, 1.0)],
         tail=straight([(0, 0), (1, 0), (0, 1)]) + struct.pack("<Iff", 5, 2.0, 2.0),
+    ),
+    # Many records: shapes without points, small shapes, signposts, objects stacked on one spot,
+    # and more trinkets than a level may hold.
+    "empty-shapes.lrl": level(shapes=[struct.pack("<I", 3)] * 30000),
+    "many-signposts.lrl": level(signposts=[((i % 200 * 2.0, i // 200 * 2.0), "Sign %d" % i) for i in range(20000)]),
+    "too-many-trinkets.lrl": level(trinkets=[(i % 300 * 1.0, i // 300 * 1.0) for i in range(80000)]),
+    "small-triangles.lrl": level(shapes=[triangle(i % 100 * 3.0, i // 100 * 3.0, 0.02) for i in range(3000)]),
+    "stacked-trinkets.lrl": level(trinkets=[(1.0, 1.0)] * 10000, waypoints=[((3, 0), (3, 1), (3.3, 0.5))]),
+    "stacked-squares.lrl": level(shapes=[straight([(-1, -1), (1, -1), (1, 1), (-1, 1)])] * 600),
+    # Few records, each dear: edges at the sampling cap, accelerators longer than a float counts
+    # in steps of 0.2, a ring of magnets and a magnet too long for any field.
+    "long-edges.lrl": level(
+        start=(0.0, 1.0),
+        shapes=[
+            straight([(-700000, 0), (700000, 0), (700000, 1), (-700000, 1)], [1, 2, 3, 7]),
+            # One point whose curved edge runs to the far corner of the world and back to it.
+            struct.pack("<I", 3) + point((1e6, 1e6), (-1e6, -1e6), (-1e6, -1e6), 1, 2, 1),
+        ],
+        waypoints=[((-999000, 0), (999000, 0), (0, 1))],
+    ),
+    "magnet-ring.lrl": level(
+        start=(0.0, 12.0),
+        shapes=[ring(60, 9.5, surfaces=[ATTRACTOR]), straight([(0, -20), (600, -20), (600, -21)], [REPULSOR] * 3)],
     ),
 }
 
