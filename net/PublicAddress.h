@@ -3,8 +3,8 @@
 #include <string>
 
 /// The service asked for this machine's public address when `LEDROW_PUBLIC_ADDRESS_URL` is not
-/// set: a request for its path "/raw" answers with the caller's public IPv4 address as plain text.
-inline constexpr const char* DefaultPublicAddressUrl = "https://ipv4.icanhazip.com/raw";
+/// set: a request for its path "/raw" answers with the caller's public address as plain text.
+inline constexpr const char* DefaultPublicAddressUrl = "https://myexternalip.com/raw";
 /// Where the answer goes, relative to the working folder; `NetworkManager::StartServer` reads it.
 inline constexpr const char* PublicAddressFile = "externalIP.txt";
 
