@@ -5,11 +5,10 @@
 
 void Action_AddVertex::Apply(LevelEditor& editor)
 {
-    WorldShape* shape = editor.ShapeAt(target);
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 9),
+                                    "Tried to apply an 'add vertex' action with a target of the wrong type.");
     if (shape == nullptr)
     {
-        ErrorLog << LogLocation(__FILE__, 9) << "Tried to apply an 'add vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
         inserted = false;
         return;
     }
@@ -18,13 +17,10 @@ void Action_AddVertex::Apply(LevelEditor& editor)
 
 void Action_AddVertex::Undo(LevelEditor& editor)
 {
-    WorldShape* shape = editor.ShapeAt(target);
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 19),
+                                    "Tried to undo an 'add vertex' action with a target of the wrong type.");
     if (shape == nullptr)
-    {
-        ErrorLog << LogLocation(__FILE__, 19) << "Tried to undo an 'add vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
         return;
-    }
     if (inserted)
         shape->RemovePoint(static_cast<int32_t>(newIndex));
     inserted = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "EditorAction.h"
 
@@ -26,4 +27,9 @@ public:
     void Undo(LevelEditor& editor) override;
     void ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const override;
     const char* Describe() const override { return "change edge"; }
+
+private:
+    /// Gives the edge the surface type `surfaceType`, or, for a `ToggleSpline` action, toggles its
+    /// spline flag; a target that is no world shape is logged as `fault` at `where`.
+    void Set(LevelEditor& editor, uint32_t surfaceType, const std::string& where, const char* fault);
 };

@@ -6,14 +6,9 @@
 Action_ChangeVertex::Action_ChangeVertex(uint32_t selectableIndex, int32_t point, LevelEditor& editor)
     : target(selectableIndex), pointIndex(point)
 {
-    WorldShape* shape = editor.ShapeAt(target);
-    if (shape == nullptr)
-    {
-        ErrorLog << LogLocation(__FILE__, 9) << "Tried to add a 'change vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
-        return;
-    }
-    if (shape->points.count == 0)
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 9),
+                                    "Tried to add a 'change vertex' action with a target of the wrong type.");
+    if (shape == nullptr || shape->points.count == 0)
         return;
     oldHandleA = shape->PointAt(pointIndex).handleA;
     oldHandleB = shape->PointAt(pointIndex).handleB;
@@ -21,14 +16,9 @@ Action_ChangeVertex::Action_ChangeVertex(uint32_t selectableIndex, int32_t point
 
 void Action_ChangeVertex::Apply(LevelEditor& editor)
 {
-    WorldShape* shape = editor.ShapeAt(target);
-    if (shape == nullptr)
-    {
-        ErrorLog << LogLocation(__FILE__, 20) << "Tried to apply a 'change vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
-        return;
-    }
-    if (shape->points.count == 0)
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 20),
+                                    "Tried to apply a 'change vertex' action with a target of the wrong type.");
+    if (shape == nullptr || shape->points.count == 0)
         return;
     ShapePoint& point = shape->PointAt(pointIndex);
     point.isCorner = !point.isCorner;
@@ -42,14 +32,9 @@ void Action_ChangeVertex::Apply(LevelEditor& editor)
 
 void Action_ChangeVertex::Undo(LevelEditor& editor)
 {
-    WorldShape* shape = editor.ShapeAt(target);
-    if (shape == nullptr)
-    {
-        ErrorLog << LogLocation(__FILE__, 38) << "Tried to undo a 'change vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
-        return;
-    }
-    if (shape->points.count == 0)
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 38),
+                                    "Tried to undo a 'change vertex' action with a target of the wrong type.");
+    if (shape == nullptr || shape->points.count == 0)
         return;
     ShapePoint& point = shape->PointAt(pointIndex);
     point.isCorner = !point.isCorner;

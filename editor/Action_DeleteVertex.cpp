@@ -6,13 +6,10 @@
 Action_DeleteVertex::Action_DeleteVertex(uint32_t selectableIndex, int32_t point, LevelEditor& editor)
     : target(selectableIndex), pointIndex(point)
 {
-    WorldShape* shape = editor.ShapeAt(target);
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 9),
+                                    "Tried to add a 'delete vertex' action with a target of the wrong type.");
     if (shape == nullptr)
-    {
-        ErrorLog << LogLocation(__FILE__, 9) << "Tried to add a 'delete vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
         return;
-    }
     if (shape->points.count == 0)
         return;
     const auto n = static_cast<int32_t>(shape->points.count);
@@ -26,11 +23,10 @@ Action_DeleteVertex::Action_DeleteVertex(uint32_t selectableIndex, int32_t point
 
 void Action_DeleteVertex::Apply(LevelEditor& editor)
 {
-    WorldShape* shape = editor.ShapeAt(target);
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 21),
+                                    "Tried to apply a 'delete vertex' action with a target of the wrong type.");
     if (shape == nullptr)
     {
-        ErrorLog << LogLocation(__FILE__, 21) << "Tried to apply a 'delete vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
         removed = false;
         return;
     }
@@ -42,13 +38,10 @@ void Action_DeleteVertex::Apply(LevelEditor& editor)
 
 void Action_DeleteVertex::Undo(LevelEditor& editor)
 {
-    WorldShape* shape = editor.ShapeAt(target);
+    WorldShape* shape = TargetShape(editor, target, LogLocation(__FILE__, 31),
+                                    "Tried to undo a 'delete vertex' action with a target of the wrong type.");
     if (shape == nullptr)
-    {
-        ErrorLog << LogLocation(__FILE__, 31) << "Tried to undo a 'delete vertex' action with a target of the wrong type.";
-        ErrorLog.EndMessage();
         return;
-    }
     if (!removed)
         return;
     removed = false;

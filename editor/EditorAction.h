@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "DynArray.h"
 
 class LevelEditor;
+class WorldShape;
 
 /// What `EditorAction::GetType` answers, one value per action class.
 enum EditorActionType : uint32_t
@@ -48,4 +50,9 @@ public:
     /// way that could take them beyond the level's limits (new places, new edges), as they stand
     /// in the editor's rebuilt list after it; objects only removed are left out.
     virtual void ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const = 0;
+
+protected:
+    /// The world shape at selectable `target` of `editor`'s list, or null when that is none: then
+    /// `fault` is logged at `where` (a `LogLocation`) as the fault in the program it is.
+    static WorldShape* TargetShape(LevelEditor& editor, uint32_t target, const std::string& where, const char* fault);
 };
