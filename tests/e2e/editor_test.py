@@ -14,11 +14,14 @@ game's log lines, and the saved files are read back and checked record by record
 import glob
 import os
 import struct
-import subprocess
 import sys
 import time
 
-WINDOW_NAME = "Quorvane Ledrow"
+sys.dont_write_bytecode = True  # nothing written beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from game_driver import (MAIN_SCREEN, PADDING, ROW, ROW_GAP, Failure, Game, LogCursor, expect,  # noqa: E402
+                         first_place_button, read, region_pixels, row_centre, run_scenario, standard_deviation)
+
 LEVEL_NAME = "e2e-level"
 LEVEL_PATH = "Data/Levels/%s.lrl" % LEVEL_NAME
 
@@ -31,18 +34,13 @@ LAYOUT = {
     "Load level...##LoadDialogueKey": (480, 90, 900, 640),
     "Select your level:": (60, 60, 600, 400),
 }
-# With the 32-pixel menu font: a title bar and a row of buttons are 38 pixels high, rows are 4
-# apart, contents are inset by 8 and a line of text or a list entry takes 36.
-TITLE_BAR = 38
-PADDING = 8
-ROW = 38
-ROW_GAP = 4
+# A list entry, or a line of text in a popup, takes 36 pixels.
 LIST_ROW = 36
 
 
 def button_in(window, row, x_offset=60):
     left, top, _, _ = LAYOUT[window]
-    return left + PADDING + x_offset, top + TITLE_BAR + PADDING + row * (ROW + ROW_GAP) + ROW // 2
+    return left + PADDING + x_offset, row_centre(top, row)
 
 
 # The buttons of the edge popup, below its first line of text.
@@ -53,145 +51,46 @@ TOOLBOX = {"shapes": 0, "trinkets": 1, "waypoints": 2, "signposts": 3}
 FILE_MENU = (30, 18)
 FILE_ITEMS = {"New level": 0, "Load level": 1, "Save level": 2, "Save with new name": 3, "Play current level": 4,
               "Close editor": 5}
-# The main screen's buttons, from the game's first window at (60, 60).
-MAIN_BUTTON_X = 110
-MAIN_ROWS = {"Play": 0, "Level editor": 1}
 
 # The editor's view at the start: centre (0, 0), 10 units high on a 1280-pixel window.
 PIXELS_PER_UNIT = 128
 CENTRE = (960, 640)
 
 
-class Failure(Exception):
-    pass
+class EditorGame(Game):
+    """The game driven as a level designer's hand drives the editor: clicks pressed a few frames
+    long, points in world units, keys tapped or held, the "File" menu; waits on log lines in order."""
 
+    MOVE_SETTLE = 0.15
 
-def run(*command):
-    return subprocess.run(command, check=True, capture_output=True, text=True).stdout
-
-
-def read(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as file:
-            return file.read()
-    except OSError:
-        return ""
-
-
-def wait_for(condition, what, timeout=20.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise Failure("timed out waiting for " + what)
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-class LogCursor:
-    """Waits for lines that appear in a log file after the last line waited for."""
-
-    def __init__(self, path):
-        self.path = path
-        self.seen = 0
-
-    def wait(self, text, timeout=20.0):
-        def found():
-            lines = read(self.path).splitlines()
-            for index in range(self.seen, len(lines)):
-                if text in lines[index]:
-                    self.seen = index + 1
-                    return True
-            return False
-        wait_for(found, "%r in %s" % (text, self.path), timeout)
-
-
-class Game:
     def __init__(self, binary):
-        self.stdout = open("game-stdout.txt", "w")
-        self.process = subprocess.Popen([binary], stdin=subprocess.DEVNULL, stdout=self.stdout,
-                                        stderr=subprocess.STDOUT)
-        self.window = None
+        super().__init__(binary)
         self.info = LogCursor("Info_log.txt")
         self.verbose = LogCursor("Verbose_log.txt")
 
-    def wait_until_shown(self):
-        def find_window():
-            if self.process.poll() is not None:
-                raise Failure("the game ended during start-up with exit code %d" % self.process.returncode)
-            found = subprocess.run(["xdotool", "search", "--name", "^%s$" % WINDOW_NAME],
-                                   capture_output=True, text=True).stdout.split()
-            return found[0] if found else None
-        self.window = wait_for(find_window, "the game window")
-        # The post effects are loaded last; on a busy machine building them takes a while.
-        self.info.wait("post effect(s) from Effects/.", 60.0)
-        time.sleep(1.0)
-
-    def origin(self):
-        values = {}
-        for line in run("xdotool", "getwindowgeometry", "--shell", self.window).splitlines():
-            key, _, value = line.partition("=")
-            values[key] = int(value) if value.isdigit() else value
-        return values["X"], values["Y"]
-
-    def move_to(self, x, y):
-        left, top = self.origin()
-        run("xdotool", "mousemove", str(int(left + x)), str(int(top + y)))
-        time.sleep(0.15)
-
-    def click(self, x, y, button=1):
-        """A press and a release a few frames apart, as a hand makes them: the shape builder reads
-        the buttons once per frame and must see the press."""
-        self.move_to(x, y)
-        run("xdotool", "mousedown", str(button))
-        time.sleep(0.12)
-        run("xdotool", "mouseup", str(button))
-        time.sleep(0.25)
-
     def world_click(self, x, y, button=1):
-        self.click(*to_window(x, y), button=button)
+        self.press(*to_window(x, y), button=button)
 
     def world_drag(self, start, end):
         self.move_to(*to_window(*start))
-        run("xdotool", "mousedown", "1")
+        self.x("xdotool", "mousedown", "1")
         time.sleep(0.12)
         middle = ((start[0] + end[0]) / 2, (start[1] + end[1]) / 2)
         self.move_to(*to_window(*middle))
         self.move_to(*to_window(*end))
-        run("xdotool", "mouseup", "1")
+        self.x("xdotool", "mouseup", "1")
         time.sleep(0.25)
 
     def key(self, name, hold=0.0):
         if hold:
-            run("xdotool", "keydown", name)
-            time.sleep(hold)
-            run("xdotool", "keyup", name)
+            self.hold(name, hold)
         else:
-            run("xdotool", "key", name)
+            self.x("xdotool", "key", name)
         time.sleep(0.25)
 
-    def type(self, text):
-        run("xdotool", "type", "--delay", "60", "--window", self.window, text)
-        time.sleep(0.3)
-
     def menu(self, item):
-        self.click(*FILE_MENU)
-        self.click(100, 38 + 24 + FILE_ITEMS[item] * 36)
-
-    def screenshot(self, name):
-        run("import", "-window", "root", name)
-        return name
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-        self.stdout.close()
+        self.press(*FILE_MENU)
+        self.press(100, 38 + 24 + FILE_ITEMS[item] * 36)
 
 
 # A point of the main menu bar's background, clear of its labels.
@@ -201,10 +100,7 @@ MENU_BAR_POINT = (400, 18)
 def pixel(image, point, origin):
     """The (red, green, blue) at `point` of the game window, whose corner is at `origin` of the
     screenshot `image`."""
-    at = (origin[0] + point[0], origin[1] + point[1])
-    raw = subprocess.run(["convert", image, "-crop", "1x1+%d+%d" % at, "+repage", "-depth", "8", "rgb:-"],
-                         check=True, capture_output=True).stdout
-    return tuple(raw[:3])
+    return tuple(region_pixels(image, origin[0] + point[0], origin[1] + point[1], 1, 1)[:3])
 
 
 def to_window(x, y):
@@ -296,15 +192,15 @@ def scenario(binary, close_tool):
     # dialog and on the level-select screen is known.
     for shipped in glob.glob("Data/Levels/*.lrl"):
         os.remove(shipped)
-    game = Game(binary)
+    game = EditorGame(binary)
     try:
         game.wait_until_shown()
-        game.click(MAIN_BUTTON_X, 60 + TITLE_BAR + PADDING + MAIN_ROWS["Level editor"] * (ROW + ROW_GAP) + ROW // 2)
+        game.press(*first_place_button(MAIN_SCREEN["Level editor"]))
         game.info.wait("Opened the level editor.")
         time.sleep(0.5)
 
         # A square, clicked point by point and closed on its first point.
-        game.click(*button_in("Creation toolbox", TOOLBOX["shapes"]))
+        game.press(*button_in("Creation toolbox", TOOLBOX["shapes"]))
         for corner in [(1, -1), (3, -1), (3, 1), (1, 1), (1.02, -1.0)]:
             game.world_click(*corner)
         game.verbose.wait("Editor: add world shape.")
@@ -316,21 +212,21 @@ def scenario(binary, close_tool):
         game.key("e")
         game.world_click(2, 1, button=3)
         popup_x, popup_y = to_window(2, 1)
-        game.click(popup_x + 40, popup_y + PADDING + LIST_ROW + SURFACES.index("Bouncer") * (ROW + ROW_GAP) + ROW // 2)
+        game.press(popup_x + 40, popup_y + PADDING + LIST_ROW + SURFACES.index("Bouncer") * (ROW + ROW_GAP) + ROW // 2)
         game.verbose.wait("Editor: change edge.")
         game.key("e")
 
-        game.click(*button_in("Creation toolbox", TOOLBOX["trinkets"]))
+        game.press(*button_in("Creation toolbox", TOOLBOX["trinkets"]))
         game.world_click(2, 0)
         game.verbose.wait("Editor: add trinket.")
         game.key("Escape")
 
-        game.click(*button_in("Creation toolbox", TOOLBOX["waypoints"]))
+        game.press(*button_in("Creation toolbox", TOOLBOX["waypoints"]))
         game.world_drag((4, 2), (6, 2))
         game.verbose.wait("Editor: add waypoint.")
         game.key("Escape")
 
-        game.click(*button_in("Creation toolbox", TOOLBOX["signposts"]))
+        game.press(*button_in("Creation toolbox", TOOLBOX["signposts"]))
         game.world_click(-1, 3)
         game.verbose.wait("Editor: add signpost.")
         game.key("Escape")
@@ -342,7 +238,7 @@ def scenario(binary, close_tool):
         game.verbose.wait("Editor: undid add signpost.")
         game.menu("Save with new name")
         name_field = (LAYOUT["Save as...##SaveDialogueKey"][0] + 600, LAYOUT["Save as...##SaveDialogueKey"][1] + 566)
-        game.click(*name_field)
+        game.press(*name_field)
         game.type(LEVEL_NAME)
         # Held for a few frames: the user-interface library reads keys once a frame.
         game.key("Return", hold=0.15)
@@ -363,12 +259,12 @@ def scenario(binary, close_tool):
         # Leave the editor, come back, load the level through the load dialog.
         game.menu("Close editor")
         game.info.wait("Closed the level editor.")
-        game.click(MAIN_BUTTON_X, 60 + TITLE_BAR + PADDING + MAIN_ROWS["Level editor"] * (ROW + ROW_GAP) + ROW // 2)
+        game.press(*first_place_button(MAIN_SCREEN["Level editor"]))
         game.info.wait("Opened the level editor.")
         game.menu("Load level")
         left, top, _, _ = LAYOUT["Load level...##LoadDialogueKey"]
-        game.click(left + 120, top + 107 + LIST_ROW)  # the second entry, after ".."
-        game.click(left + 45, top + 600)  # "OK", above the window's resize grip in its corner
+        game.press(left + 120, top + 107 + LIST_ROW)  # the second entry, after ".."
+        game.press(left + 45, top + 600)  # "OK", above the window's resize grip in its corner
         game.info.wait('Loaded the level "%s".' % LEVEL_PATH)
         game.move_to(*to_window(5, -3))
         loaded = game.screenshot("loaded.png")
@@ -393,40 +289,32 @@ def scenario(binary, close_tool):
         # The level is on the level-select screen, and it plays.
         game.menu("Close editor")
         game.info.wait("Closed the level editor.")
-        game.click(MAIN_BUTTON_X, 60 + TITLE_BAR + PADDING + MAIN_ROWS["Play"] * (ROW + ROW_GAP) + ROW // 2)
+        game.press(*first_place_button(MAIN_SCREEN["Play"]))
         time.sleep(0.5)
-        game.click(*button_in("Select your level:", 0))
+        game.press(*button_in("Select your level:", 0))
         game.info.wait("Starting game with 1 player(s). You are player 0")
         time.sleep(1.0)
         playing = game.screenshot("playing.png")
         game.key("Escape", hold=0.3)
         time.sleep(0.5)
 
-        run(close_tool, WINDOW_NAME)
-        wait_for(lambda: game.process.poll() is not None, "the game to end", 15.0)
-        expect(game.process.returncode == 0, "the game ended with exit code %d" % game.process.returncode)
+        code = game.close(close_tool)
+        expect(code == 0, "the game ended with exit code %d" % code)
     except Failure:
         game.screenshot("failure.png")
         raise
     finally:
         game.stop()
     for shot in (editing, loaded, testing, playing):
-        expect(float(run("identify", "-format", "%[fx:standard_deviation]", shot)) > 0.01, "%s is blank" % shot)
+        expect(standard_deviation(shot) > 0.01, "%s is blank" % shot)
     expect(read("Error_log.txt") == "", "errors were logged: %r" % read("Error_log.txt"))
 
 
 def main():
     binary, close_tool = sys.argv[1:3]
-    try:
-        scenario(os.path.abspath(binary), os.path.abspath(close_tool))
-    except (Failure, subprocess.CalledProcessError) as failure:
-        print("FAILED: %s" % failure)
-        print("(the screen at the failure: %s)" % os.path.abspath("failure.png"))
-        for log in ("game-stdout.txt", "Error_log.txt", "Info_log.txt", "Verbose_log.txt"):
-            print("--- %s\n%s" % (log, read(log)[-4000:]))
-        return 1
-    print("passed: editor")
-    return 0
+    return run_scenario(lambda: scenario(os.path.abspath(binary), os.path.abspath(close_tool)), "passed: editor",
+                        logs=("game-stdout.txt", "game-stderr.txt", "Error_log.txt", "Info_log.txt", "Verbose_log.txt"),
+                        tail=4000, notes=("(the screen at the failure: %s)" % os.path.abspath("failure.png"),))
 
 
 if __name__ == "__main__":

@@ -16,14 +16,16 @@ import sys
 import tempfile
 import time
 
-WINDOW_NAME = "Quorvane Ledrow"
+sys.dont_write_bytecode = True  # nothing written beside the sources
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from game_driver import PADDING, ROW_GAP, Failure, Game, read, row_centre, wait_for  # noqa: E402
+
 LEVEL = "01-first-steps.lrl"
 HOST_LINE = "hello from the host"
 JOINER_LINE = "hi from the joiner"
 
 # Window placement written to each run folder's layout file before the start, so that every button
-# has a known place. With the 32-pixel menu font a title bar and a row of buttons or a text field
-# are 38 pixels high, a text line 32, items are 4 pixels apart and contents inset by 8 pixels.
+# has a known place.
 LAYOUT = """[Window][Main screen]
 Pos=60,60
 Collapsed=0
@@ -37,23 +39,13 @@ Pos=800,60
 Size=900,700
 Collapsed=0
 """
-TITLE_BAR = 38
-PADDING = 8
-ROW = 38
-TEXT_LINE = 32
-GAP = 4
 MESSAGE_AREA = 260
-
-
-def content_top(window_top):
-    return window_top + TITLE_BAR + PADDING
 
 
 def below(top, text_lines=0, rows=0, areas=0):
     """The centre of the row that follows `text_lines` lines of text, `rows` rows of widgets and
     `areas` message areas, counted from the top of a window's contents."""
-    return (content_top(top) + text_lines * (TEXT_LINE + GAP) + rows * (ROW + GAP) + areas * (MESSAGE_AREA + GAP)
-            + ROW // 2)
+    return row_centre(top, rows, text_lines) + areas * (MESSAGE_AREA + ROW_GAP)
 
 
 MAIN_PLAY = (60 + PADDING + 40, below(60))
@@ -71,12 +63,6 @@ HOST_MESSAGE_FIELD = (LOBBY_X, below(60, text_lines=2, areas=1))
 # Page 5: one line, the message area, the chat field, "Send message".
 JOINER_MESSAGE_FIELD = (LOBBY_X, below(60, text_lines=1, areas=1))
 JOINER_SEND = (LOBBY_X, below(60, text_lines=1, areas=1, rows=1))
-RESTING_POINT = (1000, 1200)
-
-
-class Failure(Exception):
-    pass
-
 
 STARTED = time.monotonic()
 
@@ -85,95 +71,25 @@ def step(text):
     print("%6.1f s  %s" % (time.monotonic() - STARTED, text), flush=True)
 
 
-def wait_for(condition, what, timeout=30.0):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise Failure("timed out waiting for " + what)
+class LobbyGame(Game):
+    """One of the two games, with its own layout file, folder and display."""
 
-
-def read(path):
-    try:
-        with open(path, encoding="utf-8", errors="replace") as file:
-            return file.read()
-    except OSError:
-        return ""
-
-
-class Game:
-    """One game process with its own folder and display, driven with xdotool on that display."""
+    # Below the lobby window, clear of every button.
+    RESTING_POINT = (1000, 1200)
+    REST_SETTLE = 0.2
+    WAIT_TIMEOUT = 30.0
 
     def __init__(self, name, binary, folder, display):
-        self.name = name
-        self.folder = folder
-        self.environment = dict(os.environ, DISPLAY=display)
         os.makedirs(os.path.join(folder, "Data"), exist_ok=True)
         with open(os.path.join(folder, "Data", "imgui.ini"), "w") as layout:
             layout.write(LAYOUT)
-        self.stdout = open(os.path.join(folder, "game-stdout.txt"), "w")
-        self.process = subprocess.Popen([binary], cwd=folder, env=self.environment, stdin=subprocess.DEVNULL,
-                                        stdout=self.stdout, stderr=subprocess.STDOUT)
-        self.window = None
-
-    def log(self, channel="Info"):
-        return read(os.path.join(self.folder, channel + "_log.txt"))
-
-    def x(self, *command):
-        return subprocess.run(command, check=True, capture_output=True, text=True, env=self.environment).stdout
-
-    def wait_for_line(self, text, timeout=30.0):
-        wait_for(lambda: text in self.log() or self.ended(), "%r in the %s's info log" % (text, self.name), timeout)
-        if text not in self.log():
-            raise Failure("the %s ended (exit code %r) before logging %r" % (self.name, self.process.returncode, text))
-
-    def ended(self):
-        return self.process.poll() is not None
-
-    def wait_until_shown(self):
-        def find_window():
-            if self.ended():
-                raise Failure("the %s ended during start-up with exit code %d" % (self.name, self.process.returncode))
-            found = subprocess.run(["xdotool", "search", "--name", "^%s$" % WINDOW_NAME], capture_output=True,
-                                   text=True, env=self.environment).stdout.split()
-            return found[0] if found else None
-        self.window = wait_for(find_window, "the %s's window" % self.name)
-        # The post effects are loaded last; on a busy machine building them takes a while.
-        self.wait_for_line("post effect(s) from Effects/.", 60.0)
-        time.sleep(1.0)
-
-    def origin(self):
-        values = {}
-        for line in self.x("xdotool", "getwindowgeometry", "--shell", self.window).splitlines():
-            key, _, value = line.partition("=")
-            values[key] = int(value) if value.isdigit() else value
-        return values["X"], values["Y"]
-
-    def move_to(self, point):
-        left, top = self.origin()
-        self.x("xdotool", "mousemove", str(left + point[0]), str(top + point[1]))
-        time.sleep(0.2)
-
-    def click(self, point):
-        self.move_to(point)
-        self.x("xdotool", "click", "1")
-        time.sleep(0.3)
-        self.move_to(RESTING_POINT)
-        time.sleep(0.2)
-
-    def screenshot(self, name):
-        path = os.path.join(self.folder, name)
-        self.x("import", "-window", "root", path)
-        return path
+        super().__init__(binary, folder=folder, display=display, name=name)
 
     def type_into(self, field, text):
         """Clicks into `field`, types `text` and checks that the field shows something new."""
         before = self.screenshot("before-typing.png")
-        self.click(field)
-        self.x("xdotool", "type", "--window", self.window, "--delay", "40", text)
-        time.sleep(0.5)
+        self.click(*field)
+        self.type(text, delay_ms=40, settle=0.5)
         after = self.screenshot("after-typing.png")
         left, top = self.origin()
         region = "%dx%d+%d+%d" % (400, 30, left + field[0] - 40, top + field[1] - 15)
@@ -188,24 +104,12 @@ class Game:
             raise Failure("%r typed into the %s's field at %r did not show" % (text, self.name, field))
 
     def key(self, name, hold):
-        self.move_to(RESTING_POINT)
-        self.x("xdotool", "keydown", name)
-        time.sleep(hold)
-        self.x("xdotool", "keyup", name)
+        self.rest()
+        self.hold(name, hold)
         time.sleep(0.3)
 
     def close(self, close_tool):
-        subprocess.run([close_tool, WINDOW_NAME], env=self.environment, capture_output=True)
-        try:
-            return self.process.wait(20)
-        except subprocess.TimeoutExpired:
-            raise Failure("the %s did not end after its window was closed" % self.name)
-
-    def stop(self):
-        if not self.ended():
-            self.process.kill()
-            self.process.wait()
-        self.stdout.close()
+        return super().close(close_tool, 20)
 
 
 class SecondSeat:
@@ -219,7 +123,7 @@ class SecondSeat:
             [run_test_tool, "--display", "--runtime", "sh", "-c",
              'echo "$DISPLAY $PWD $$" > "%s.part" && mv "%s.part" "%s" && exec sleep 900' % ((self.info,) * 3)],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        text = wait_for(lambda: read(self.info).strip(), "the second display and run folder")
+        text = wait_for(lambda: read(self.info).strip(), "the second display and run folder", 30.0)
         self.display, self.folder, pid = text.split()
         self.sleeper = int(pid)
 
@@ -239,33 +143,33 @@ class SecondSeat:
 
 def play_together(binary, close_tool, run_test_tool):
     seat = SecondSeat(run_test_tool)
-    host = Game("host", binary, os.getcwd(), os.environ["DISPLAY"])
-    joiner = Game("joiner", binary, seat.folder, seat.display)
+    host = LobbyGame("host", binary, os.getcwd(), os.environ["DISPLAY"])
+    joiner = LobbyGame("joiner", binary, seat.folder, seat.display)
     try:
         host.wait_until_shown()
         joiner.wait_until_shown()
         step("both games are up")
 
         # The host names itself and opens lobby "Den".
-        host.click(MAIN_PLAY)
+        host.click(*MAIN_PLAY)
         host.type_into(NAME_FIELD, "Hana")
-        host.click(START_SERVER)
+        host.click(*START_SERVER)
         host.type_into(SET_UP_FIELD, "Den")
-        host.click(SET_UP_ACTION)  # "Create server!"
+        host.click(*SET_UP_ACTION)  # "Create server!"
         step("the host created lobby Den")
 
         # The joiner names itself and joins 127.0.0.1.
-        joiner.click(MAIN_PLAY)
+        joiner.click(*MAIN_PLAY)
         joiner.type_into(NAME_FIELD, "Ada")
-        joiner.click(JOIN_SERVER)
+        joiner.click(*JOIN_SERVER)
         joiner.type_into(SET_UP_FIELD, "127.0.0.1")
-        joiner.click(SET_UP_ACTION)  # "Join game!"
+        joiner.click(*SET_UP_ACTION)  # "Join game!"
         joiner.wait_for_line("Successfully joined a game!")
         joiner.wait_for_line("Lobby: Welcome to Den, Ada. You are player 1.")
         host.wait_for_line("Lobby: Ada has joined the server.")
         step("the joiner joined")
         # Only the host picks levels: the joiner's level buttons are greyed out.
-        joiner.click(LEVEL_BUTTON)
+        joiner.click(*LEVEL_BUTTON)
         time.sleep(1.0)
         if "Starting game" in joiner.log():
             raise Failure("the joiner started a level by itself")
@@ -276,12 +180,12 @@ def play_together(binary, close_tool, run_test_tool):
         host.key("Return", hold=0.3)
         joiner.wait_for_line("Lobby: Hana: " + HOST_LINE)
         joiner.type_into(JOINER_MESSAGE_FIELD, JOINER_LINE)
-        joiner.click(JOINER_SEND)
+        joiner.click(*JOINER_SEND)
         host.wait_for_line("Lobby: Ada: " + JOINER_LINE)
         step("both chat lines arrived")
 
         # The host starts a shipped level for both, they play a moment, and the host ends it.
-        host.click(LEVEL_BUTTON)
+        host.click(*LEVEL_BUTTON)
         host.wait_for_line("Starting game with 2 player(s). You are player 0")
         joiner.wait_for_line("Starting game with 2 player(s). You are player 1")
         step("both play the level")

@@ -16,9 +16,10 @@ import shutil
 import sys
 import time
 
+sys.dont_write_bytecode = True  # nothing written beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from game_screens_test import (BUTTON_X, MAIN_SCREEN, Failure, Game, expect, read, region_pixels, row_centre, run,  # noqa: E402
-                               wait_for)
+from game_driver import (MAIN_SCREEN, Game, expect, first_place_button, read, region_pixels, run_scenario,  # noqa: E402
+                         wait_for)
 
 # The window opens at 1920 by 1280; the camera starts at (0, 0) with a view 10 world units high.
 WINDOW = (1920, 1280)
@@ -60,7 +61,7 @@ def scenario_main_screen(binary, artefacts):
     game = Game(binary)
     try:
         game.wait_until_shown()
-        origin = game.geometry()[:2]
+        origin = game.origin()
         expect(game.geometry()[2:] == WINDOW, "the window did not open at 1920 by 1280: %r" % (game.geometry(),))
         game.move_to(*RESTING_POINT)
         shot = game.screenshot("main-screen.png")
@@ -107,20 +108,17 @@ def scenario_level(binary, artefacts):
     game = Game(binary)
     try:
         game.wait_until_shown()
-        game.click(BUTTON_X, row_centre(MAIN_SCREEN["Play"]))
-        game.click(BUTTON_X, row_centre(levels.index(LEVEL)))
+        game.click(*first_place_button(MAIN_SCREEN["Play"]))
+        game.click(*first_place_button(levels.index(LEVEL)))
         wait_for(lambda: "Starting game with 1 player(s). You are player 0" in read("Info_log.txt"), "the level to start")
-        run("xdotool", "windowsize", game.window, str(LEVEL_WINDOW[0]), str(LEVEL_WINDOW[1]))
+        game.x("xdotool", "windowsize", game.window, str(LEVEL_WINDOW[0]), str(LEVEL_WINDOW[1]))
         wait_for(lambda: game.geometry()[2:] == LEVEL_WINDOW, "the window to take its new size", 5.0)
         game.move_to(LEVEL_WINDOW[0] - 10, LEVEL_WINDOW[1] - 10)
-        run("xdotool", "keydown", "r")
-        try:
+        with game.holding("r"):
             wait_for(lambda: "The local player respawned at (" in read("Info_log.txt"), "the respawn")
             time.sleep(1.0)  # frames at the new size, the camera settled on the start
-            origin = game.geometry()[:2]
+            origin = game.origin()
             shot = game.screenshot("level.png")
-        finally:
-            run("xdotool", "keyup", "r")
         keep(shot, artefacts, "level.png")
 
         def box(*corners):
@@ -146,11 +144,11 @@ def scenario_editor(binary, artefacts):
     game = Game(binary)
     try:
         game.wait_until_shown()
-        game.click(BUTTON_X, row_centre(MAIN_SCREEN["Level editor"]))
+        game.click(*first_place_button(MAIN_SCREEN["Level editor"]))
         wait_for(lambda: "Opened the level editor." in read("Info_log.txt"), "the editor to open")
         game.move_to(*RESTING_POINT)
         time.sleep(1.0)
-        origin = game.geometry()[:2]
+        origin = game.origin()
         shot = game.screenshot("editor.png")
         keep(shot, artefacts, "editor.png")
 
@@ -177,15 +175,9 @@ def scenario_editor(binary, artefacts):
 def main():
     scenario, binary, artefacts = sys.argv[1:4]
     scenarios = {"main-screen": scenario_main_screen, "level": scenario_level, "editor": scenario_editor}
-    try:
-        scenarios[scenario](os.path.abspath(binary), os.path.abspath(artefacts))
-    except Failure as failure:
-        print("FAILED: %s" % failure)
-        for log in ("game-stdout.txt", "game-stderr.txt", "Error_log.txt"):
-            print("--- %s\n%s" % (log, read(log)))
-        return 1
-    print("passed: %s (screenshots in %s)" % (scenario, artefacts))
-    return 0
+    return run_scenario(lambda: scenarios[scenario](os.path.abspath(binary), os.path.abspath(artefacts)),
+                        "passed: %s (screenshots in %s)" % (scenario, artefacts),
+                        logs=("game-stdout.txt", "game-stderr.txt", "Error_log.txt"))
 
 
 if __name__ == "__main__":
