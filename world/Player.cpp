@@ -12,6 +12,7 @@
 #include "Level.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "PolylineBoxes.h"
 #include "ShapeSegment.h"
 #include "WorldBounds.h"
 
@@ -313,19 +314,12 @@ void Player::UpdatePhysics(float dt, Level& level)
             }
         }
 
-        float minX = corners[0].x, maxX = corners[0].x, minY = corners[0].y, maxY = corners[0].y;
-        for (const glm::vec2& corner : corners)
-        {
-            minX = std::min(minX, corner.x);
-            maxX = std::max(maxX, corner.x);
-            minY = std::min(minY, corner.y);
-            maxY = std::max(maxY, corner.y);
-        }
+        const PolylineBoxes::Box figure = PolylineBoxes::BoxAround(corners, 3);
         for (const WorldShape& shape : level.worldShapes)
         {
             // Most of a level is far from the figure; its shapes are passed over whole.
-            if (!(maxX >= shape.minX - MagnetReach && minX <= shape.maxX + MagnetReach &&
-                  maxY >= shape.minY - MagnetReach && minY <= shape.maxY + MagnetReach))
+            if (!(figure.maxX >= shape.minX - MagnetReach && figure.minX <= shape.maxX + MagnetReach &&
+                  figure.maxY >= shape.minY - MagnetReach && figure.minY <= shape.maxY + MagnetReach))
                 continue;
             for (const ShapeSegment& segment : shape.segments)
             {

@@ -16,15 +16,7 @@ void PolylineBoxes::Update(const DynArray<glm::vec2>& points, uint32_t firstChan
     {
         const uint32_t first = k * PiecesPerBox;
         const uint32_t last = std::min(first + PiecesPerBox, points.count - 1);
-        Box box{points[first].x, points[first].x, points[first].y, points[first].y};
-        for (uint32_t i = first + 1; i <= last; ++i)
-        {
-            box.minX = std::min(box.minX, points[i].x);
-            box.maxX = std::max(box.maxX, points[i].x);
-            box.minY = std::min(box.minY, points[i].y);
-            box.maxY = std::max(box.maxY, points[i].y);
-        }
-        boxes[k] = box;
+        boxes[k] = BoxAround(&points[first], last - first + 1);
     }
 }
 
@@ -38,6 +30,19 @@ uint32_t PolylineBoxes::BoxCountFor(uint32_t pointCount)
 PolylineBoxes::Box PolylineBoxes::BoxOf(glm::vec2 a, glm::vec2 b)
 {
     return {std::min(a.x, b.x), std::max(a.x, b.x), std::min(a.y, b.y), std::max(a.y, b.y)};
+}
+
+PolylineBoxes::Box PolylineBoxes::BoxAround(const glm::vec2* points, uint32_t count)
+{
+    Box box{points[0].x, points[0].x, points[0].y, points[0].y};
+    for (uint32_t i = 1; i < count; ++i)
+    {
+        box.minX = std::min(box.minX, points[i].x);
+        box.maxX = std::max(box.maxX, points[i].x);
+        box.minY = std::min(box.minY, points[i].y);
+        box.maxY = std::max(box.maxY, points[i].y);
+    }
+    return box;
 }
 
 PolylineBoxes::Box PolylineBoxes::Grown(const Box& box, float margin)

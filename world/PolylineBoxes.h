@@ -75,6 +75,8 @@ public:
 
     /// The box of the piece from `a` to `b`.
     static Box BoxOf(glm::vec2 a, glm::vec2 b);
+    /// The smallest box round the `count` points from `points` on; `count` is at least 1.
+    static Box BoxAround(const glm::vec2* points, uint32_t count);
     /// `box` grown by `margin` on every side.
     static Box Grown(const Box& box, float margin);
     /// The view rectangle (min x, max x, min y, max y) as a box.

@@ -7,6 +7,7 @@
 
 #include "HalfFloat.h"
 #include "LogChannel.h"
+#include "PolylineBoxes.h"
 #include "SurfaceDrawing.h"
 #include "Texture.h"
 
@@ -495,17 +496,10 @@ bool ShapeSegment::ComputeDataTextureSamples(std::vector<uint16_t>& samples, uin
         const glm::vec2 corners[4] = {centre - 0.5f * direction + 0.32f * side, centre - 0.5f * direction - 0.32f * side,
                                       centre + MagnetReach * direction + 0.8f * side,
                                       centre + MagnetReach * direction - 0.8f * side};
-        float lowX = corners[0].x, highX = corners[0].x, lowY = corners[0].y, highY = corners[0].y;
-        for (const glm::vec2& corner : corners)
-        {
-            lowX = std::min(lowX, corner.x);
-            highX = std::max(highX, corner.x);
-            lowY = std::min(lowY, corner.y);
-            highY = std::max(highY, corner.y);
-        }
+        const PolylineBoxes::Box reach = PolylineBoxes::BoxAround(corners, 4);
         uint32_t firstColumn = 0, lastColumn = 0, firstRow = 0, lastRow = 0;
-        if (!texelRange(lowX - Margin, highX + Margin, influenceMinX, boxWidth, w, firstColumn, lastColumn) ||
-            !texelRange(lowY - Margin, highY + Margin, influenceMinY, boxHeight, h, firstRow, lastRow))
+        if (!texelRange(reach.minX - Margin, reach.maxX + Margin, influenceMinX, boxWidth, w, firstColumn, lastColumn) ||
+            !texelRange(reach.minY - Margin, reach.maxY + Margin, influenceMinY, boxHeight, h, firstRow, lastRow))
             continue;
         for (uint32_t r = firstRow; r <= lastRow; ++r)
             for (uint32_t c = firstColumn; c <= lastColumn; ++c)
