@@ -629,9 +629,7 @@ void LedrowGame::LeaveLevel()
     network.level = nullptr;
     level.reset();
     screenState = LevelSelect;
-    camera.centreX = 0.0f;
-    camera.centreY = 0.0f;
-    camera.viewHeight = 10.0f;
+    ResetCamera();
 }
 
 void LedrowGame::UpdateEditorScreen()
@@ -645,9 +643,15 @@ void LedrowGame::UpdateEditorScreen()
     InfoLog << "Closed the level editor.";
     InfoLog.EndMessage();
     screenState = MainScreen;
-    camera.centreX = 0.0f;
-    camera.centreY = 0.0f;
-    camera.viewHeight = 10.0f;
+    ResetCamera();
+}
+
+void LedrowGame::ResetCamera()
+{
+    const Camera start;
+    camera.centreX = start.centreX;
+    camera.centreY = start.centreY;
+    camera.viewHeight = start.viewHeight;
 }
 
 void LedrowGame::CollectEditorLines()

@@ -151,6 +151,9 @@ private:
     void UpdateCreditsScreen();
     /// One frame of the editor screen; closes the editor when it reports that it was closed.
     void UpdateEditorScreen();
+    /// The camera back where the game starts it, at (0, 0) with a view height of 10, leaving the
+    /// aspect ratio as the window has it.
+    void ResetCamera();
     /// The editor's lines for this frame (`LevelEditor::Draw`), collected into the world's line
     /// batch while it does not play-test.
     void CollectEditorLines();
