@@ -346,20 +346,13 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
             break;
         }
         const int32_t number = sender->second.playerNumber;
-        if (number < 0 || static_cast<uint32_t>(number) >= level->players.count)
-        {
-            LogDrop(605, "Dropped a state from player " + std::to_string(number) +
-                             ", who has no player in the level in play.");
+        if (!InLevel(number, "a state from player"))
             break;
-        }
         Player* player = RemotePlayer(number);
         if (player == nullptr)
             break; // departed: its last states may still be on their way
-        if (!record.state.IsUsable())
-        {
-            LogDrop(606, "Dropped a state from player " + std::to_string(number) + " with numbers outside the world.");
+        if (!UsableState(record.state, number, "a state from player"))
             break;
-        }
         ApplyState(*player, record.state);
         PlayerStatePacket relay;
         relay.playerNumber = static_cast<uint32_t>(number);
@@ -418,12 +411,8 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         AddLeftMessage(CleanText(record.name));
         if (level == nullptr)
             break;
-        if (record.playerNumber >= level->players.count)
-        {
-            LogDrop(605, "Dropped the departure of player " + std::to_string(record.playerNumber) +
-                             ", who has no player in the level in play.");
+        if (!InLevel(record.playerNumber, "the departure of player"))
             break;
-        }
         if (RemotePlayer(record.playerNumber) != nullptr)
         {
             DepartPlayer(record.playerNumber);
@@ -437,12 +426,8 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         WelcomePacket record;
         if (!Read(data, length, record))
             break;
-        if (record.playerNumber < 1 || record.playerNumber > static_cast<uint32_t>(MaxClients))
-        {
-            LogDrop(610, "Dropped a welcome naming player " + std::to_string(record.playerNumber) +
-                             ", which no client of a lobby can be.");
+        if (!ClientNumber(record.playerNumber, "a welcome naming player"))
             break;
-        }
         lobbyName = CleanText(record.lobbyName);
         ownPlayerNumber = static_cast<int32_t>(record.playerNumber);
         AddMessage("Welcome to " + lobbyName + ", " + ownName + ". You are player " + std::to_string(ownPlayerNumber) + ".");
@@ -453,12 +438,8 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         RenumberPacket record;
         if (!Read(data, length, record))
             break;
-        if (record.newPlayerNumber < 1 || record.newPlayerNumber > static_cast<uint32_t>(MaxClients))
-        {
-            LogDrop(610, "Dropped a new number " + std::to_string(record.newPlayerNumber) +
-                             ", which no client of a lobby can be.");
+        if (!ClientNumber(record.newPlayerNumber, "a new number"))
             break;
-        }
         ownPlayerNumber = static_cast<int32_t>(record.newPlayerNumber);
         AddMessage("You are now player number " + std::to_string(ownPlayerNumber) + ".");
         break;
@@ -516,21 +497,13 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
             break;
         if (static_cast<int64_t>(record.playerNumber) == ownPlayerNumber)
             break; // our own state, relayed back to us
-        if (record.playerNumber >= level->players.count)
-        {
-            LogDrop(605, "Dropped a state of player " + std::to_string(record.playerNumber) +
-                             ", who has no player in the level in play.");
+        if (!InLevel(record.playerNumber, "a state of player"))
             break;
-        }
         Player* player = RemotePlayer(record.playerNumber);
         if (player == nullptr)
             break;
-        if (!record.state.IsUsable())
-        {
-            LogDrop(606, "Dropped a state of player " + std::to_string(record.playerNumber) +
-                             " with numbers outside the world.");
+        if (!UsableState(record.state, record.playerNumber, "a state of player"))
             break;
-        }
         ApplyState(*player, record.state);
         break;
     }
@@ -904,6 +877,30 @@ void NetworkManager::LogDrop(int line, const std::string& text)
     if (heldBack > 0)
         ErrorLog << " (" << heldBack << " more dropped records went unlogged before this one.)";
     ErrorLog.EndMessage();
+}
+
+bool NetworkManager::InLevel(int64_t number, const std::string& what)
+{
+    if (number >= 0 && number < static_cast<int64_t>(level->players.count))
+        return true;
+    LogDrop(605, "Dropped " + what + " " + std::to_string(number) + ", who has no player in the level in play.");
+    return false;
+}
+
+bool NetworkManager::UsableState(const PlayerNetState& state, int64_t number, const std::string& what)
+{
+    if (state.IsUsable())
+        return true;
+    LogDrop(606, "Dropped " + what + " " + std::to_string(number) + " with numbers outside the world.");
+    return false;
+}
+
+bool NetworkManager::ClientNumber(uint32_t number, const std::string& what)
+{
+    if (number >= 1 && number <= static_cast<uint32_t>(MaxClients))
+        return true;
+    LogDrop(610, "Dropped " + what + " " + std::to_string(number) + ", which no client of a lobby can be.");
+    return false;
 }
 
 void NetworkManager::DrawLobby()

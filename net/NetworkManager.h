@@ -243,4 +243,12 @@ private:
     void AddMessage(std::string line);
     /// Writes one line about a dropped record to `ErrorLog`, unless too many went out lately.
     void LogDrop(int line, const std::string& text);
+    /// Whether the level in play has a player `number`; when not, the record (`what`, as in "a
+    /// state from player") is logged as dropped.
+    bool InLevel(int64_t number, const std::string& what);
+    /// Whether `state` of player `number` is usable; when not, the record is logged as dropped.
+    bool UsableState(const PlayerNetState& state, int64_t number, const std::string& what);
+    /// Whether `number` can be a client's number in a lobby; when not, the record is logged as
+    /// dropped.
+    bool ClientNumber(uint32_t number, const std::string& what);
 };
