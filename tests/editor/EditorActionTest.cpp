@@ -59,7 +59,7 @@ std::vector<ActionCase> ExactCases()
 {
     return {
         {"add world shape",
-         [](LevelEditor&) { return std::make_unique<Action_AddWorldGeo>(ClickedShape({{20, 0}, {21, 0}, {21, 1}})); },
+         [](LevelEditor&) { return std::make_unique<Action_AddWorldGeo>(CornerShape({{20, 0}, {21, 0}, {21, 1}})); },
          [](LevelEditor& e) {
              ASSERT_EQ(e.level->worldShapes.count, 3u);
              const WorldShape& added = e.level->worldShapes[2];
@@ -484,7 +484,7 @@ std::unique_ptr<EditorAction> RandomAction(LevelEditor& editor, std::mt19937& ra
         const glm::vec2 corner(quarter(-8, 8), quarter(-8, 8));
         const float side = quarter(1, 2);
         return std::make_unique<Action_AddWorldGeo>(
-            ClickedShape({corner, corner + glm::vec2(side, 0.0f), corner + glm::vec2(side, side), corner + glm::vec2(0.0f, side)}));
+            CornerShape({corner, corner + glm::vec2(side, 0.0f), corner + glm::vec2(side, side), corner + glm::vec2(0.0f, side)}));
     }
     case 4:
     case 5:

@@ -13,8 +13,10 @@
 #include "ByteBlob.h"
 #include "Camera.h"
 #include "EditorInput.h"
+#include "HeadlessInterface.h"
 #include "Level.h"
 #include "LevelEditor.h"
+#include "../world/ShapeFixtures.h"
 
 namespace editor_testing
 {
@@ -41,30 +43,16 @@ public:
 class EditorHarness
 {
 public:
+    HeadlessInterface userInterface{ImVec2(1920.0f, 1280.0f)}; ///< outlives the editor
     Camera camera;
     ScriptedInput* input = nullptr; ///< owned by the editor
     std::unique_ptr<LevelEditor> editor;
 
     EditorHarness()
     {
-        context = ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(1920.0f, 1280.0f);
-        io.DeltaTime = 1.0f / 60.0f;
-        unsigned char* pixels = nullptr;
-        int width = 0;
-        int height = 0;
-        io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
         auto scripted = std::make_unique<ScriptedInput>();
         input = scripted.get();
         editor = std::make_unique<LevelEditor>(&camera, std::move(scripted));
-    }
-
-    ~EditorHarness()
-    {
-        editor.reset();
-        ImGui::DestroyContext(context);
     }
 
     EditorHarness(const EditorHarness&) = delete;
@@ -120,8 +108,6 @@ public:
         editor->OnKey(key, false, alt, ctrl, shift);
     }
 
-private:
-    ImGuiContext* context = nullptr;
 };
 
 /// The level's file bytes: header and level record, as the editor saves them.
@@ -131,22 +117,6 @@ inline std::vector<uint8_t> LevelBytes(Level& level)
     blob.WriteHeader();
     level.Serialise(blob);
     return std::vector<uint8_t>(blob.data, blob.data + blob.size);
-}
-
-/// A ring of straight corner edges through `positions`, handles a quarter of the way along each
-/// edge, as the shape builder makes a clicked shape; uncompiled.
-inline WorldShape ClickedShape(std::initializer_list<glm::vec2> positions)
-{
-    const std::vector<glm::vec2> p(positions);
-    const size_t n = p.size();
-    WorldShape shape;
-    for (size_t i = 0; i < n; ++i)
-    {
-        const glm::vec2 next = p[(i + 1) % n];
-        const glm::vec2 previous = p[(i + n - 1) % n];
-        shape.AddPoint(p[i] + 0.25f * (previous - p[i]), p[i], p[i] + 0.25f * (next - p[i]), false, true);
-    }
-    return shape;
 }
 
 /// Appends `shape` to the level as the editor would, compiled and on the level's clock.
@@ -171,8 +141,8 @@ inline void FillSmallLevel(LevelEditor& editor)
 {
     Level& level = *editor.level;
     level.start.position = {0.5f, 0.25f};
-    PutShape(level, ClickedShape({{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}}));
-    PutShape(level, ClickedShape({{5.0f, 0.0f}, {7.0f, 0.0f}, {6.0f, 2.0f}}));
+    PutShape(level, CornerShape({{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}}));
+    PutShape(level, CornerShape({{5.0f, 0.0f}, {7.0f, 0.0f}, {6.0f, 2.0f}}));
     for (float x : {10.0f, 11.0f, 12.0f, 13.0f})
         level.trinkets.PushBack(Trinket({x, 0.0f}));
     PutWaypoint(level, {0.0f, 5.0f}, {2.0f, 5.0f}, {1.0f, 5.25f});
@@ -192,11 +162,5 @@ inline void SelectOnly(LevelEditor& editor, std::initializer_list<uint32_t> indi
         editor.selectables[index]->selected = true;
         editor.selection.PushBack(index);
     }
-}
-
-inline void ExpectVecNear(glm::vec2 actual, glm::vec2 expected, float tolerance = 1e-5f)
-{
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
 }
 } // namespace editor_testing

@@ -11,8 +11,8 @@
 
 #include "Action_AddTrinket.h"
 #include "Action_AddWorldGeo.h"
-#include "Action_DeleteSelection.h"
 #include "Action_ChangeSpline.h"
+#include "Action_DeleteSelection.h"
 #include "Action_MoveVertex.h"
 #include "Action_Rotate.h"
 #include "Action_Translate.h"
@@ -20,6 +20,7 @@
 #include "LevelLimits.h"
 #include "LineRenderer.h"
 #include "LogWatch.h"
+#include "TestFiles.h"
 #include "Utilities.h"
 
 using namespace editor_testing;
@@ -29,17 +30,6 @@ namespace
 std::vector<uint32_t> Selection(LevelEditor& editor)
 {
     return std::vector<uint32_t>(editor.selection.begin(), editor.selection.end());
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 bool PopupOpen(const char* name)
@@ -569,8 +559,8 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
 {
     // A rectangle `width` long and 0.2 high, its long bottom edge of surface `bottom`.
     auto rectangle = [](glm::vec2 corner, float width, SurfaceType bottom = SurfaceType::Plain) {
-        WorldShape shape = ClickedShape({corner, corner + glm::vec2(width, 0.0f), corner + glm::vec2(width, 0.2f),
-                                         corner + glm::vec2(0.0f, 0.2f)});
+        WorldShape shape = CornerShape({corner, corner + glm::vec2(width, 0.0f), corner + glm::vec2(width, 0.2f),
+                                        corner + glm::vec2(0.0f, 0.2f)});
         shape.points[0].surfaceType = bottom;
         return shape;
     };
@@ -586,7 +576,7 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
         {"coordinates",
          [](LevelEditor& e) {
              e.AddAction(std::make_unique<Action_AddTrinket>(glm::vec2(1.0e6f, -1.0e6f)));
-             e.AddAction(std::make_unique<Action_AddWorldGeo>(ClickedShape({{999998, 0}, {1.0e6f, 0}, {1.0e6f, 2}})));
+             e.AddAction(std::make_unique<Action_AddWorldGeo>(CornerShape({{999998, 0}, {1.0e6f, 0}, {1.0e6f, 2}})));
          },
          [](LevelEditor&) { return std::make_unique<Action_AddTrinket>(glm::vec2(std::nextafter(1.0e6f, 2.0e6f), 0.0f)); },
          "beyond the edge of the world"},

@@ -7,15 +7,10 @@
 #include "LineRenderer.h"
 #include "ShapeBuilder.h"
 #include "WorldShape.h"
+#include "../world/ShapeFixtures.h"
 
 namespace
 {
-void ExpectVecNear(glm::vec2 actual, glm::vec2 expected)
-{
-    EXPECT_NEAR(actual.x, expected.x, 1e-5f);
-    EXPECT_NEAR(actual.y, expected.y, 1e-5f);
-}
-
 /// One frame with the left button down, one with it up, as the editor's update feeds a click.
 /// Returns what the press frame answered.
 bool Click(ShapeBuilder& builder, glm::vec2 at)

@@ -15,18 +15,13 @@
 #include "ByteBlob.h"
 #include "LogChannel.h"
 #include "SerialisableString.h"
+#include "TestFiles.h"
 
 namespace
 {
 std::vector<uint8_t> Bytes(const ByteBlob& blob, uint32_t from = 0)
 {
     return std::vector<uint8_t>(blob.data + from, blob.data + blob.size);
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string LastError()
@@ -105,7 +100,7 @@ TEST(ByteBlob, MisuseRaisesTheThreeTextsAndChangesNothing)
         EXPECT_STREQ(error.what(), "Attempted to read from a byte blob in write mode.");
     }
 
-    WriteFile("short.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3});
+    WriteBytes("short.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3});
     ByteBlob reading;
     ASSERT_TRUE(reading.ReadFromFile("short.blob"));
     try
@@ -135,7 +130,7 @@ TEST(ByteBlob, MisuseRaisesTheThreeTextsAndChangesNothing)
 
 TEST(ByteBlob, HeaderOnlyFileLoadsButHoldsNothing)
 {
-    WriteFile("empty.blob", PlainHeader);
+    WriteBytes("empty.blob", PlainHeader);
     ByteBlob blob;
     ASSERT_TRUE(blob.ReadFromFile("empty.blob"));
     EXPECT_EQ(blob.readCursor, 16u);
@@ -158,7 +153,7 @@ TEST(ByteBlob, InvalidFilesAreRefusedAndLogged)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        WriteFile("invalid.blob", c.bytes);
+        WriteBytes("invalid.blob", c.bytes);
         ByteBlob blob;
         EXPECT_FALSE(blob.ReadFromFile("invalid.blob"));
         EXPECT_FALSE(blob.readingMode);
@@ -176,7 +171,7 @@ TEST(ByteBlob, InvalidFilesAreRefusedAndLogged)
 
 TEST(ByteBlob, CheckTypeConsumesOnlyAMatch)
 {
-    WriteFile("tags.blob", {0x98, 0xBE, 0x6F, 0x35, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 9, 9, 9});
+    WriteBytes("tags.blob", {0x98, 0xBE, 0x6F, 0x35, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 9, 9, 9});
     ByteBlob blob;
     ASSERT_TRUE(blob.ReadFromFile("tags.blob"));
     const uint32_t errorsBefore = ErrorCount();
@@ -201,12 +196,6 @@ std::vector<std::string> FolderEntries(const std::string& folder)
     return names;
 }
 
-std::vector<uint8_t> FileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 /// A blob of `payload` counted bytes after the header.
 void FillBlob(ByteBlob& blob, uint32_t payload, uint8_t value)
 {
@@ -219,7 +208,7 @@ void FillBlob(ByteBlob& blob, uint32_t payload, uint8_t value)
 TEST(ByteBlob, WritingReplacesTheFileWholeAndLeavesNothingBeside)
 {
     std::filesystem::create_directory("saves");
-    WriteFile("saves/level.lrl", std::vector<uint8_t>(5000, 0x11));
+    WriteBytes("saves/level.lrl", std::vector<uint8_t>(5000, 0x11));
     ByteBlob blob;
     FillBlob(blob, 40, 0x22);
 
@@ -232,8 +221,8 @@ TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
 {
     std::filesystem::create_directory("saves");
     std::filesystem::create_directory("saves/taken.lrl");
-    WriteFile("saves/level.lrl", {1, 2, 3});
-    WriteFile("not-a-folder", {4});
+    WriteBytes("saves/level.lrl", {1, 2, 3});
+    WriteBytes("not-a-folder", {4});
     const std::vector<uint8_t> old{1, 2, 3};
 
     const struct
@@ -266,7 +255,7 @@ TEST(ByteBlob, AFullDiskKeepsTheOldFile)
     // A file size limit makes the write fail the way a full disk does, whoever runs the test.
     std::filesystem::create_directory("saves");
     const std::vector<uint8_t> old(300, 0x44);
-    WriteFile("saves/level.lrl", old);
+    WriteBytes("saves/level.lrl", old);
     ByteBlob blob;
     FillBlob(blob, 5000, 0x55);
 
@@ -291,7 +280,7 @@ TEST(ByteBlob, AReadOnlyFolderKeepsTheOldFile)
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind the superuser";
     std::filesystem::create_directory("locked");
-    WriteFile("locked/level.lrl", {7, 7});
+    WriteBytes("locked/level.lrl", {7, 7});
     std::filesystem::permissions("locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     ByteBlob blob;
     FillBlob(blob, 8, 0x66);
@@ -485,7 +474,7 @@ TEST(SerialisableString, StoresLengthThenBytes)
 TEST(SerialisableString, RefusesOtherTagsAndOverlongLengths)
 {
     // Tag 5, then a string record whose length claims far more bytes than the file holds.
-    WriteFile("bad-string.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    WriteBytes("bad-string.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                   5, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 'h', 'i'});
     ByteBlob blob;
     ASSERT_TRUE(blob.ReadFromFile("bad-string.blob"));

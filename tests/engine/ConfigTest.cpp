@@ -6,22 +6,10 @@
 
 #include "Config.h"
 #include "LogChannel.h"
+#include "TestFiles.h"
 
 namespace
 {
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 const char* const DefaultFile = "{\n \"fullscreen\": false,\n \"resolutionScale\": 1.0\n}";
 } // namespace
 

@@ -11,23 +11,10 @@
 #include "ControlScheme.h"
 #include "InputNames.h"
 #include "LogChannel.h"
+#include "TestFiles.h"
 
 namespace
 {
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 // The input names of one list, in order: what a player would see in the file.
 std::vector<std::string> Names(const DynArray<InputBinding>& list)
 {
@@ -97,7 +84,7 @@ TEST(ControlScheme, DefaultsAreSavedAsSevenLinesAndReadBackUnchanged)
     EXPECT_EQ(defaults.jump[0], (InputBinding{InputDevice::Key, 87}));
     EXPECT_EQ(defaults.fang[1], (InputBinding{InputDevice::Mouse, 1}));
 
-    WriteText("Player1Controls.txt", "an older, much longer file that Save must replace entirely\n\n\n\n\n\n\n\n\n\n\n\n\n\n");
+    WriteFile("Player1Controls.txt", "an older, much longer file that Save must replace entirely\n\n\n\n\n\n\n\n\n\n\n\n\n\n");
     defaults.Save("Player1Controls.txt");
     EXPECT_EQ(ReadFile("Player1Controls.txt"), DefaultFile);
 
@@ -175,7 +162,7 @@ TEST(ControlScheme, LoadReportsEachMalformedLineAndKeepsTheRest)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.label);
-        WriteText("controls.txt", c.file);
+        WriteFile("controls.txt", c.file);
         ControlScheme scheme;
         const std::vector<std::string> errors = ErrorsDuring([&] { scheme = ControlScheme::Load("controls.txt"); });
         EXPECT_EQ(errors, c.errors);

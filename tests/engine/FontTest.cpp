@@ -13,25 +13,12 @@
 #include "Font.h"
 #include "LogChannel.h"
 #include "LogWatch.h"
+#include "TestFiles.h"
 #include "Texture.h"
 
 namespace
 {
 namespace fs = std::filesystem;
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 void InstallDejaVu(const std::string& asName)
 {

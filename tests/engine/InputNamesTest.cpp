@@ -8,17 +8,10 @@
 
 #include "InputNames.h"
 #include "LogChannel.h"
+#include "TestFiles.h"
 
 namespace
 {
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;

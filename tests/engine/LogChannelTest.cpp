@@ -8,17 +8,10 @@
 
 #include "LogChannel.h"
 #include "ScopedTimer.h"
+#include "TestFiles.h"
 
 namespace
 {
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 std::string LastLine(const LogChannel& channel)
 {
     const DynArray<std::string>& history = channel.GetHistory();

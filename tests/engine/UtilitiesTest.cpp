@@ -7,16 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "LogChannel.h"
+#include "TestFiles.h"
 #include "Utilities.h"
-
-namespace
-{
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-}
-} // namespace
 
 TEST(LoadFileToString, AddsALineFeedAfterEveryLine)
 {
@@ -32,7 +24,7 @@ TEST(LoadFileToString, AddsALineFeedAfterEveryLine)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.contents);
-        WriteText("text.txt", c.contents);
+        WriteFile("text.txt", c.contents);
         EXPECT_EQ(LoadFileToString("text.txt"), c.expected);
     }
 }
@@ -48,10 +40,10 @@ TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)
 {
     std::filesystem::create_directory("listing");
     for (const char* name : {"a.fsd", "A.FSD", "a.fsd.bak", ".fsd", "b.vsd", "c.fsd"})
-        WriteText(std::string("listing/") + name, "x");
+        WriteFile(std::string("listing/") + name, "x");
     std::filesystem::create_directory("listing/folder.fsd");
     std::filesystem::create_directory("listing/sub");
-    WriteText("listing/sub/d.fsd", "x");
+    WriteFile("listing/sub/d.fsd", "x");
 
     const DynArray<std::string> listed = ListDirectory("listing", "fsd");
     EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), (std::vector<std::string>{"a.fsd", "c.fsd", "folder.fsd"}));

@@ -3,6 +3,7 @@
 // in as the window library's back-end would feed them.
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <enet/enet.h>
@@ -10,6 +11,7 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include "HeadlessInterface.h"
 #include "LoopbackLobby.h"
 
 using namespace net_testing;
@@ -22,21 +24,13 @@ class LobbyWindow : public LoopbackLobby
 {
 protected:
     NetworkManager lobby; ///< the manager whose window is driven
-    ImGuiContext* context = nullptr;
+    std::optional<HeadlessInterface> userInterface;
 
     void SetUp() override
     {
         LoopbackLobby::SetUp();
-        context = ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(1280.0f, 800.0f);
-        io.DeltaTime = 1.0f / 60.0f;
-        io.KeyMap[ImGuiKey_Enter] = EnterKey;
-        unsigned char* pixels = nullptr;
-        int width = 0;
-        int height = 0;
-        io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+        userInterface.emplace(ImVec2(1280.0f, 800.0f));
+        ImGui::GetIO().KeyMap[ImGuiKey_Enter] = EnterKey;
         lobby.port = 0;
         Frames(3); // the window fits its contents
     }
@@ -44,7 +38,7 @@ protected:
     void TearDown() override
     {
         lobby.Shutdown();
-        ImGui::DestroyContext(context);
+        userInterface.reset();
         LoopbackLobby::TearDown();
     }
 

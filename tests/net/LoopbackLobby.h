@@ -48,6 +48,7 @@ protected:
     std::deque<std::unique_ptr<NetworkManager>> clients;
     std::map<const NetworkManager*, std::vector<ClientResponseAction>> actions;
     Camera camera;
+    std::deque<Level> levels; ///< what `PlayTogether` started, one a machine
 
     void SetUp() override { ASSERT_EQ(enet_initialize(), 0); }
     void TearDown() override
@@ -81,6 +82,20 @@ protected:
         // Everyone hears of the newcomer before the test goes on.
         Settle();
         return client;
+    }
+
+    /// Starts a level of everyone in the lobby on every machine, each steering its own player, and
+    /// hands each manager its copy as the game does: the host's is `*server.level`.
+    void PlayTogether()
+    {
+        const auto count = static_cast<int32_t>(clients.size() + 1);
+        server.level = &levels.emplace_back(&camera);
+        StartLevel(*server.level, count, 0);
+        for (auto& client : clients)
+        {
+            client->level = &levels.emplace_back(&camera);
+            StartLevel(*client->level, count, static_cast<uint32_t>(client->ownPlayerNumber));
+        }
     }
 
     /// One frame of every manager.

@@ -165,13 +165,10 @@ TEST_F(NetworkLobby, StatesReachTheRightPlayerEveryThirdFrame)
     Host();
     NetworkManager& ada = Join("Ada");
     NetworkManager& bo = Join("Bo");
-    Level hostLevel(&camera), adaLevel(&camera), boLevel(&camera);
-    StartLevel(hostLevel, 3, 0);
-    StartLevel(adaLevel, 3, 1);
-    StartLevel(boLevel, 3, 2);
-    server.level = &hostLevel;
-    ada.level = &adaLevel;
-    bo.level = &boLevel;
+    PlayTogether();
+    Level& hostLevel = *server.level;
+    Level& adaLevel = *ada.level;
+    Level& boLevel = *bo.level;
 
     Player& adaOwn = adaLevel.players[1];
     adaOwn.body->SetTransform(b2Vec2(4.0f, 2.5f), 0.75f);
@@ -215,11 +212,7 @@ TEST_F(NetworkLobby, StateRecordsGoOutOnEveryThirdFrame)
 {
     Host();
     NetworkManager& ada = Join("Ada");
-    Level hostLevel(&camera), adaLevel(&camera);
-    StartLevel(hostLevel, 2, 0);
-    StartLevel(adaLevel, 2, 1);
-    server.level = &hostLevel;
-    ada.level = &adaLevel;
+    PlayTogether();
 
     server.frameCounter = 1;
     for (int frame = 0; frame < 9; ++frame)
@@ -255,13 +248,9 @@ TEST_F(NetworkLobby, DeparturesDuringALevelMarkThePlayerAndKeepTheNumbers)
     EXPECT_EQ(server.peers.size(), 2u);
     EXPECT_TRUE(quiet.Lines().empty());
 
-    Level hostLevel(&camera), adaLevel(&camera), boLevel(&camera);
-    StartLevel(hostLevel, 3, 0);
-    StartLevel(adaLevel, 3, 1);
-    StartLevel(boLevel, 3, 2);
-    server.level = &hostLevel;
-    ada.level = &adaLevel;
-    bo.level = &boLevel;
+    PlayTogether();
+    Level& hostLevel = *server.level;
+    Level& boLevel = *bo.level;
 
     LogWatch info(InfoLog);
     ada.AnnounceDeparture();

@@ -18,6 +18,7 @@
 
 #include "NetworkManager.h"
 #include "PublicAddress.h"
+#include "TestFiles.h"
 
 namespace
 {
@@ -88,18 +89,6 @@ std::string Ok(const std::string& body)
            "\r\nConnection: close\r\n\r\n" + body;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
 } // namespace
 
 TEST(PublicAddress, TheAnswerToRawBecomesTheFileThatHostingReads)

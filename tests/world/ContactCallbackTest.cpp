@@ -183,19 +183,7 @@ TEST(ContactWithoutPlayer, IsLoggedAndChangesNothing)
     floor.CreateBody(world);
 
     Trinket stray({0, 0.3f});
-    b2BodyDef bodyDef;
-    bodyDef.type = b2_dynamicBody;
-    bodyDef.position.Set(0.0f, 0.3f);
-    b2Body* body = world.CreateBody(&bodyDef);
-    b2CircleShape circle;
-    circle.m_radius = 0.2f;
-    b2FixtureDef fixtureDef;
-    fixtureDef.shape = &circle;
-    fixtureDef.density = 1.0f;
-    fixtureDef.filter.categoryBits = CollisionCategory::Player;
-    fixtureDef.filter.maskBits = CollisionCategory::World;
-    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(&stray));
-    body->CreateFixture(&fixtureDef);
+    LinkedBall(world, {0.0f, 0.3f}, 0.2f, CollisionCategory::Player, CollisionCategory::World, &stray);
 
     const uint32_t errors = ErrorLineCount();
     StepFor(world, 0.2f);

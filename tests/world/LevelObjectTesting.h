@@ -162,6 +162,27 @@ inline PhysicsLink* LinkOf(const b2Fixture* fixture)
     return reinterpret_cast<PhysicsLink*>(const_cast<b2Fixture*>(fixture)->GetUserData().pointer);
 }
 
+/// A dynamic ball of `radius` centred at `at` in `world`, of collision category `category`
+/// touching `mask`, whose fixture points back at `link`.
+inline b2Body* LinkedBall(b2World& world, glm::vec2 at, float radius, uint16_t category, uint16_t mask,
+                          PhysicsLink* link)
+{
+    b2BodyDef bodyDef;
+    bodyDef.type = b2_dynamicBody;
+    bodyDef.position.Set(at.x, at.y);
+    b2Body* body = world.CreateBody(&bodyDef);
+    b2CircleShape circle;
+    circle.m_radius = radius;
+    b2FixtureDef fixtureDef;
+    fixtureDef.shape = &circle;
+    fixtureDef.density = 1.0f;
+    fixtureDef.filter.categoryBits = category;
+    fixtureDef.filter.maskBits = mask;
+    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(link);
+    body->CreateFixture(&fixtureDef);
+    return body;
+}
+
 /// A stand-in for a player: a dynamic ball of the player's radius and collision category.
 class BallPlayer : public PhysicsLink
 {
@@ -169,20 +190,8 @@ public:
     b2Body* body = nullptr;
 
     BallPlayer(b2World& world, glm::vec2 at, float radius = 0.1f)
+        : body(LinkedBall(world, at, radius, CollisionCategory::Player, CollisionCategory::World, this))
     {
-        b2BodyDef bodyDef;
-        bodyDef.type = b2_dynamicBody;
-        bodyDef.position.Set(at.x, at.y);
-        body = world.CreateBody(&bodyDef);
-        b2CircleShape circle;
-        circle.m_radius = radius;
-        b2FixtureDef fixtureDef;
-        fixtureDef.shape = &circle;
-        fixtureDef.density = 1.0f;
-        fixtureDef.filter.categoryBits = CollisionCategory::Player;
-        fixtureDef.filter.maskBits = CollisionCategory::World;
-        fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(this));
-        body->CreateFixture(&fixtureDef);
     }
 
     uint32_t GetLinkType() override { return LinkPlayer; }

@@ -16,6 +16,7 @@
 #include "LevelObjectTesting.h"
 #include "HeapBytes.h"
 #include "ShapeFixtures.h"
+#include "TestFiles.h"
 
 using namespace testing_support;
 
@@ -240,8 +241,7 @@ TEST(LevelFile, SavedFilesLoadFromDiskAsTheyWereWritten)
     ASSERT_TRUE(loaded.ReadFromFile("round-trip.lrl"));
     EXPECT_EQ(Saved(loaded), Saved(original));
 
-    std::ifstream file("round-trip.lrl", std::ios::binary);
-    const std::vector<uint8_t> onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> onDisk = FileBytes("round-trip.lrl");
     ASSERT_EQ(onDisk.size(), written.size);
     EXPECT_EQ(std::vector<uint8_t>(onDisk.begin(), onDisk.begin() + 4),
               (std::vector<uint8_t>{0x98, 0xBE, 0x6F, 0x35}));

@@ -14,18 +14,13 @@
 #include "LineRenderer.h"
 #include "Player.h"
 #include "PlayTesting.h"
+#include "TestFiles.h"
 
 using namespace testing_support;
 using namespace play_testing;
 
 namespace
 {
-std::string ReadText(const std::string& path)
-{
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 bool SameBindings(const ControlScheme& a, const ControlScheme& b)
 {
     auto same = [](const DynArray<InputBinding>& x, const DynArray<InputBinding>& y) {
@@ -72,7 +67,7 @@ TEST(PlayerControls, ReadFromTheControlsFileOrDefaultsWrittenThere)
         ASSERT_EQ(player.controls.jump.count, 1u);
         EXPECT_EQ(player.controls.jump[0], (InputBinding{InputDevice::Key, 32}));
         EXPECT_EQ(player.controls.fang.count, 0u);
-        EXPECT_EQ(ReadText(Player::ControlsPath), "Jump->Key::Space\n");
+        EXPECT_EQ(ReadFile(Player::ControlsPath), "Jump->Key::Space\n");
     }
 
     // The file system cannot say whether it is there (a link that loops back on itself): the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
@@ -7,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <glm/vec2.hpp>
 
+#include "PolylineBoxes.h"
 #include "ShapeSegment.h"
 #include "WorldShape.h"
 
@@ -40,9 +43,9 @@ inline ShapeSegment CurvedSegment(glm::vec2 p0, glm::vec2 c0, glm::vec2 c1, glm:
 }
 
 /// A ring of straight edges through `positions`, each point a corner with its handles a quarter
-/// of the way along its edges (so every turn is a sharp corner). Compiled.
-inline WorldShape StraightShape(std::initializer_list<glm::vec2> positions,
-                                std::initializer_list<SurfaceType> types = {})
+/// of the way along its edges (so every turn is a sharp corner), as the shape builder makes a
+/// clicked shape. Uncompiled, as the editor's actions take a new shape.
+inline WorldShape CornerShape(std::initializer_list<glm::vec2> positions, std::initializer_list<SurfaceType> types = {})
 {
     const std::vector<glm::vec2> p(positions);
     const std::vector<SurfaceType> t(types);
@@ -56,6 +59,14 @@ inline WorldShape StraightShape(std::initializer_list<glm::vec2> positions,
         if (i < t.size())
             shape.points[static_cast<uint32_t>(i)].surfaceType = t[i];
     }
+    return shape;
+}
+
+/// `CornerShape`, compiled.
+inline WorldShape StraightShape(std::initializer_list<glm::vec2> positions,
+                                std::initializer_list<SurfaceType> types = {})
+{
+    WorldShape shape = CornerShape(positions, types);
     shape.Compile();
     return shape;
 }
@@ -79,6 +90,26 @@ inline WorldShape SmoothRing(int count, float radius, std::initializer_list<Surf
     }
     shape.Compile();
     return shape;
+}
+
+/// The box round every shape of `shapes`, from their compiled bounds.
+inline PolylineBoxes::Box BoundsOf(const DynArray<WorldShape>& shapes)
+{
+    PolylineBoxes::Box box{FLT_MAX, -FLT_MAX, FLT_MAX, -FLT_MAX};
+    for (const WorldShape& shape : shapes)
+    {
+        box.minX = std::min(box.minX, shape.minX);
+        box.maxX = std::max(box.maxX, shape.maxX);
+        box.minY = std::min(box.minY, shape.minY);
+        box.maxY = std::max(box.maxY, shape.maxY);
+    }
+    return box;
+}
+
+/// True when `at` lies inside `box`, off its edges.
+inline bool StrictlyInside(const PolylineBoxes::Box& box, glm::vec2 at)
+{
+    return at.x > box.minX && at.x < box.maxX && at.y > box.minY && at.y < box.maxY;
 }
 
 inline void ExpectVecNear(glm::vec2 actual, glm::vec2 expected, float tolerance = 1e-5f)

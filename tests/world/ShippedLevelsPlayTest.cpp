@@ -37,14 +37,7 @@ TEST(ShippedLevelsInPlay, EachPlaysTenSecondsWithNoInputAndKeepsTheFigureInside)
         Level level(&camera);
         ASSERT_TRUE(level.ReadFromFile(file.string()));
         ASSERT_GT(level.worldShapes.count, 0u);
-        float minX = FLT_MAX, maxX = -FLT_MAX, minY = FLT_MAX, maxY = -FLT_MAX;
-        for (const WorldShape& shape : level.worldShapes)
-        {
-            minX = std::min(minX, shape.minX);
-            maxX = std::max(maxX, shape.maxX);
-            minY = std::min(minY, shape.minY);
-            maxY = std::max(maxY, shape.maxY);
-        }
+        const PolylineBoxes::Box bounds = BoundsOf(level.worldShapes);
 
         ASSERT_TRUE(level.Start(1, 0));
         bool inside = true;
@@ -52,7 +45,7 @@ TEST(ShippedLevelsInPlay, EachPlaysTenSecondsWithNoInputAndKeepsTheFigureInside)
         {
             level.Update(FrameDt, PlayInput{});
             const b2Vec2 at = level.localPlayer->body->GetPosition();
-            inside = at.x > minX && at.x < maxX && at.y > minY && at.y < maxY;
+            inside = StrictlyInside(bounds, Vec(at));
             EXPECT_TRUE(inside) << "the figure left the level at (" << at.x << ", " << at.y << ") after " << played
                                 << " s";
         }

@@ -15,6 +15,8 @@
 #include "Level.h"
 #include "LogChannel.h"
 #include "LogWatch.h"
+#include "ShapeFixtures.h"
+#include "TestFiles.h"
 #include "Utilities.h"
 
 // The levels shipped in the run-time tree's "Data/Levels/", as tools/levels/make-levels.py writes
@@ -53,12 +55,6 @@ void PrintTo(const ShippedLevel& level, std::ostream* out)
 std::string PathOf(const ShippedLevel& level)
 {
     return LevelsFolder + "/" + level.file;
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 /// The distance straight down from `from` to the nearest edge of the level that the figure can
@@ -137,16 +133,8 @@ TEST_P(ShippedLevelTest, SavingWhatWasReadGivesBackTheFileByteForByte)
 TEST_P(ShippedLevelTest, TheStartLiesInsideTheLevelALittleAboveAFloor)
 {
     ASSERT_TRUE(level.ReadFromFile(PathOf(GetParam())));
-    float minX = FLT_MAX, maxX = -FLT_MAX, minY = FLT_MAX, maxY = -FLT_MAX;
-    for (const WorldShape& shape : level.worldShapes)
-    {
-        minX = std::min(minX, shape.minX);
-        maxX = std::max(maxX, shape.maxX);
-        minY = std::min(minY, shape.minY);
-        maxY = std::max(maxY, shape.maxY);
-    }
     const glm::vec2 start = level.start.position;
-    EXPECT_TRUE(start.x > minX && start.x < maxX && start.y > minY && start.y < maxY)
+    EXPECT_TRUE(StrictlyInside(BoundsOf(level.worldShapes), start))
         << "start (" << start.x << ", " << start.y << ")";
 
     // The figure reaches 0.2 below its centre: it must not begin inside the floor, nor fall far.

@@ -244,19 +244,7 @@ TEST(Trinket, WorldObjectsDoNotTouchIt)
     below.CreateBody(world);
 
     // A falling body in the world's own category, as a second trinket would be if it moved.
-    b2BodyDef bodyDef;
-    bodyDef.type = b2_dynamicBody;
-    bodyDef.position.Set(0.0f, 1.0f);
-    b2Body* faller = world.CreateBody(&bodyDef);
-    b2CircleShape circle;
-    circle.m_radius = 0.1f;
-    b2FixtureDef fixtureDef;
-    fixtureDef.shape = &circle;
-    fixtureDef.density = 1.0f;
-    fixtureDef.filter.categoryBits = CollisionCategory::World;
-    fixtureDef.filter.maskBits = CollisionCategory::Player;
-    fixtureDef.userData.pointer = reinterpret_cast<uintptr_t>(static_cast<PhysicsLink*>(&below));
-    faller->CreateFixture(&fixtureDef);
+    LinkedBall(world, {0.0f, 1.0f}, 0.1f, CollisionCategory::World, CollisionCategory::Player, &below);
 
     StepFor(world, 2.0f);
     EXPECT_TRUE(recorder.touches.empty());

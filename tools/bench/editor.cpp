@@ -30,6 +30,7 @@
 #include "Action_Translate.h"
 #include "Camera.h"
 #include "EditorInput.h"
+#include "HeadlessInterface.h"
 #include "LevelEditor.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
@@ -96,28 +97,14 @@ void FillLargeLevel(LevelEditor& editor)
 class Bench
 {
 public:
+    HeadlessInterface userInterface{ImVec2(1920.0f, 1280.0f)}; ///< outlives the editor
     Camera camera;
     std::unique_ptr<LevelEditor> editor;
 
     Bench()
     {
-        context = ImGui::CreateContext();
-        ImGuiIO& io = ImGui::GetIO();
-        io.IniFilename = nullptr;
-        io.DisplaySize = ImVec2(1920.0f, 1280.0f);
-        io.DeltaTime = 1.0f / 60.0f;
-        unsigned char* pixels = nullptr;
-        int width = 0;
-        int height = 0;
-        io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
         editor = std::make_unique<LevelEditor>(&camera, std::make_unique<NoInput>());
         FillLargeLevel(*editor);
-    }
-
-    ~Bench()
-    {
-        editor.reset();
-        ImGui::DestroyContext(context);
     }
 
     /// One editor frame without the GPU: the interface frame with the editor's update, then its
@@ -144,7 +131,6 @@ public:
     }
 
 private:
-    ImGuiContext* context = nullptr;
     LineRenderer lines;
     size_t segments = 0;
 };

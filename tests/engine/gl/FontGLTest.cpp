@@ -18,6 +18,7 @@
 #include "LogWatch.h"
 #include "Mesh.h"
 #include "Shader.h"
+#include "TestFiles.h"
 #include "Texture.h"
 
 namespace
@@ -121,8 +122,7 @@ TEST_F(FontGL, UnusableCachedAtlasIsBuiltAgain)
     first.RequestCodes('A', 'Z');
     LoadSmall(first, "Small");
     ASSERT_TRUE(first.HasAtlas());
-    std::ifstream original("Fonts/Small_distance.dat", std::ios::binary);
-    const std::string atlasBytes((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    const std::string atlasBytes = ReadFile("Fonts/Small_distance.dat");
     ASSERT_GT(atlasBytes.size(), 24u);
 
     const struct
@@ -153,8 +153,7 @@ TEST_F(FontGL, UnusableCachedAtlasIsBuiltAgain)
         EXPECT_TRUE(info.Saw("First time set up"));
         ASSERT_TRUE(again.HasAtlas());
         EXPECT_EQ(again.glyphs.size(), 26u);
-        std::ifstream rebuilt("Fonts/Small_distance.dat", std::ios::binary);
-        EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(rebuilt)), std::istreambuf_iterator<char>()) == atlasBytes);
+        EXPECT_TRUE(ReadFile("Fonts/Small_distance.dat") == atlasBytes);
     }
 }
 
@@ -231,8 +230,7 @@ TEST_F(FontGL, IncompleteCachedMetricsAreBuiltAgain)
     first.RequestCodes('A', 'Z');
     LoadSmall(first, "Small");
     ASSERT_TRUE(first.HasAtlas());
-    std::ifstream original("Fonts/Small.fontMeta", std::ios::binary);
-    const std::string meta((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    const std::string meta = ReadFile("Fonts/Small.fontMeta");
     ASSERT_EQ(std::count(meta.begin(), meta.end(), '\n'), 26);
 
     const struct

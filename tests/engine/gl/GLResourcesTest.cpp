@@ -14,16 +14,11 @@
 #include "LineRenderer.h"
 #include "Mesh.h"
 #include "Shader.h"
+#include "TestFiles.h"
 #include "Texture.h"
 
 namespace
 {
-void WriteText(const std::string& path, const std::string& text)
-{
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path) << text;
-}
-
 GLint TextureLevelWidth(uint32_t texture)
 {
     GLint width = -1;
@@ -75,7 +70,7 @@ TEST_F(GLResources, ShaderThatCompilesReportsSuccess)
 
 TEST_F(GLResources, ShaderThatFailsReportsEveryStageAndTheLink)
 {
-    WriteText("Data/Broken/Broken.vsd", "#version 450\nvoid main() { this is not glsl }\n");
+    WriteFile("Data/Broken/Broken.vsd", "#version 450\nvoid main() { this is not glsl }\n");
     testing::internal::CaptureStdout();
     Shader shader("Broken/Broken.vsd", "Broken/Missing.fsd");
     const std::string output = testing::internal::GetCapturedStdout();

@@ -13,19 +13,12 @@
 #include "LedrowGame.h"
 #include "LevelEditor.h"
 #include "LogChannel.h"
+#include "TestFiles.h"
 #include "Utilities.h"
 
 namespace
 {
 const char* const DefaultSettings = "{\n \"fullscreen\": false,\n \"resolutionScale\": 1.0\n}";
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 bool HistoryHas(const LogChannel& channel, const std::string& line)
 {
