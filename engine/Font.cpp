@@ -21,6 +21,7 @@
 #include "FontAtlas.h"
 #include "GlyphBitmap.h"
 #include "LogChannel.h"
+#include "MipChain.h"
 #include "ScopedTimer.h"
 #include "Texture.h"
 
@@ -108,6 +109,7 @@ struct PrefetchedAtlas
     const uint16_t* samples = nullptr;  ///< into the payload
     uint32_t width = 0;
     uint32_t height = 0;
+    MipChain mipmaps; ///< the levels below the samples
 };
 std::string prefetchedName;
 std::future<PrefetchedAtlas> prefetched;
@@ -151,6 +153,7 @@ PrefetchedAtlas ReadAtlasQuietly(const std::string& atlasName)
     result.payload = std::move(payload);
     result.width = dimensions[0];
     result.height = dimensions[1];
+    result.mipmaps = MipChain::Build(result.samples, result.width, result.height, 1, sizeof(uint16_t));
     return result;
 }
 
@@ -518,7 +521,7 @@ bool Font::LoadAtlas(const std::string& name)
         {
             InfoLog << "Texture: " << AtlasName(name) << " read ahead of the window";
             InfoLog.EndMessage();
-            texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples);
+            texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples, &ahead.mipmaps);
             atlas = texture;
             return true;
         }
