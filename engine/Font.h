@@ -8,6 +8,7 @@
 
 #include "FontAtlas.h"
 #include "Glyph.h"
+#include "MipChain.h"
 
 class GlyphBitmap;
 class Texture;
@@ -124,5 +125,6 @@ private:
 
     /// The atlas of the last `BuildCache`, as written to the cache, until `Load` has uploaded it.
     FontAtlas::HalfAtlas builtAtlas;
+    MipChain builtMipmaps; ///< the levels below `builtAtlas`
     std::string builtAtlasName;
 };
