@@ -21,6 +21,7 @@
 #include "FontAtlas.h"
 #include "GlyphBitmap.h"
 #include "LogChannel.h"
+#include "MipChain.h"
 #include "ScopedTimer.h"
 #include "Texture.h"
 
@@ -108,6 +109,7 @@ struct PrefetchedAtlas
     const uint16_t* samples = nullptr;  ///< into the payload
     uint32_t width = 0;
     uint32_t height = 0;
+    MipChain mipmaps; ///< the levels below the samples
 };
 std::string prefetchedName;
 std::future<PrefetchedAtlas> prefetched;
@@ -151,6 +153,7 @@ PrefetchedAtlas ReadAtlasQuietly(const std::string& atlasName)
     result.payload = std::move(payload);
     result.width = dimensions[0];
     result.height = dimensions[1];
+    result.mipmaps = MipChain::Build(result.samples, result.width, result.height, 1, sizeof(uint16_t));
     return result;
 }
 
@@ -222,9 +225,11 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
     if (BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name))
     {
         builtAtlas = FontAtlas::HalfAtlas();
+        builtMipmaps = MipChain();
         return;
     }
     builtAtlas = FontAtlas::HalfAtlas();
+    builtMipmaps = MipChain();
     // Quads without an atlas would sample whatever texture happens to be bound; empty glyphs draw
     // nothing at all.
     glyphs = requested;
@@ -455,9 +460,15 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
 
     for (const auto& entry : glyphs)
         absent.erase(entry.first);
+    // The mipmaps for the upload that follows are built while the atlas is deflated.
+    std::future<MipChain> mipmaps = std::async(std::launch::async | std::launch::deferred, [&half]() {
+        return MipChain::Build(half.samples.get(), half.width, half.height, 1, sizeof(uint16_t));
+    });
     // The metrics are what tells a later start that the cache is there, so they are written only
     // once the atlas is; a stale pair is removed, so that the next start builds again.
-    if (!FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half.samples.get(), half.width, half.height))
+    const bool atlasWritten = FontAtlas::WriteAtlasFile("Fonts/" + AtlasName(name), half.samples.get(), half.width, half.height);
+    MipChain levelsBelow = mipmaps.get();
+    if (!atlasWritten)
     {
         std::error_code ignored;
         std::filesystem::remove(MetaPath(name), ignored);
@@ -468,6 +479,7 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
     // uploads it from memory rather than reading and inflating 16 MB again.
     builtAtlasName = name;
     builtAtlas = std::move(half);
+    builtMipmaps = std::move(levelsBelow);
     return true;
 }
 
@@ -507,7 +519,7 @@ bool Font::LoadAtlas(const std::string& name)
     {
         InfoLog << "Texture: " << AtlasName(name) << " loaded from the build just made";
         InfoLog.EndMessage();
-        texture->CreateFromTexels(builtAtlas.width, builtAtlas.height, ComponentUnsigned16, 1, builtAtlas.samples.get());
+        texture->CreateFromTexels(builtAtlas.width, builtAtlas.height, ComponentUnsigned16, 1, builtAtlas.samples.get(), &builtMipmaps);
         atlas = texture;
         return true;
     }
@@ -518,7 +530,7 @@ bool Font::LoadAtlas(const std::string& name)
         {
             InfoLog << "Texture: " << AtlasName(name) << " read ahead of the window";
             InfoLog.EndMessage();
-            texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples);
+            texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples, &ahead.mipmaps);
             atlas = texture;
             return true;
         }

@@ -8,6 +8,7 @@
 
 #include "FontAtlas.h"
 #include "Glyph.h"
+#include "MipChain.h"
 
 class GlyphBitmap;
 class Texture;
@@ -99,8 +100,8 @@ public:
     /// Needs no GL context.
     bool BuildCache(const std::string& name, const BuildSettings& settings);
 
-    /// Starts reading and inflating the cached atlas of "Fonts/<name>" on a thread of its own, so
-    /// that the work overlaps opening the window; the next `Load` of that name on this thread
+    /// Starts reading and inflating the cached atlas of "Fonts/<name>", and building its mipmaps,
+    /// on a thread of its own, so that the work overlaps opening the window; the next `Load` of that name on this thread
     /// takes the result. The reading thread touches nothing but the file and its own buffer and
     /// logs nothing: an atlas it cannot read is read again by `Load`, which says why. Needs no
     /// GL context; call at most once before the font is loaded.
@@ -124,5 +125,6 @@ private:
 
     /// The atlas of the last `BuildCache`, as written to the cache, until `Load` has uploaded it.
     FontAtlas::HalfAtlas builtAtlas;
+    MipChain builtMipmaps; ///< the levels below `builtAtlas`
     std::string builtAtlasName;
 };

@@ -1,15 +1,118 @@
 #include "FontAtlas.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include <zlib.h>
 
 #include "ByteBlob.h"
 #include "GlyphBitmap.h"
 #include "LogChannel.h"
+
+namespace
+{
+// Pieces of the payload deflated apart, each primed with the 32 KiB before it, so that the
+// whole compresses about as well as in one go while every core takes a piece.
+constexpr size_t DeflatePieceBytes = size_t(1) << 21;
+constexpr size_t DeflateWindowBytes = size_t(1) << 15;
+
+// `prefix` then `body` as one zlib stream (header, deflate data, Adler-32) at level 6, as
+// `ByteBlob::Compress` makes it and any inflater reads it. The body is cut into pieces
+// deflated on threads of their own as raw streams, each ended on a byte boundary by a sync
+// flush (the last by the final block), and laid end to end. False when zlib fails.
+bool DeflateInPieces(const uint8_t* prefix, size_t prefixBytes, const uint8_t* body, size_t bodyBytes, std::string& out)
+{
+    const size_t pieceCount = std::max<size_t>(1, (bodyBytes + DeflatePieceBytes - 1) / DeflatePieceBytes);
+    std::vector<std::string> pieces(pieceCount);
+    std::vector<uLong> checksums(pieceCount, 0);
+    std::atomic<size_t> nextPiece{0};
+    std::atomic<bool> failed{false};
+    auto work = [&]() {
+        for (size_t k = nextPiece.fetch_add(1); k < pieceCount; k = nextPiece.fetch_add(1))
+        {
+            const size_t begin = k * DeflatePieceBytes;
+            const size_t length = std::min(DeflatePieceBytes, bodyBytes - std::min(begin, bodyBytes));
+            const bool last = k + 1 == pieceCount;
+            z_stream stream{};
+            if (deflateInit2(&stream, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            {
+                failed = true;
+                continue;
+            }
+            int code = Z_OK;
+            if (k > 0)
+            {
+                const size_t window = std::min(DeflateWindowBytes, begin);
+                code = deflateSetDictionary(&stream, body + begin - window, static_cast<uInt>(window));
+            }
+            std::string& piece = pieces[k];
+            piece.resize(deflateBound(&stream, static_cast<uLong>(length + (k == 0 ? prefixBytes : 0))) + 16);
+            stream.next_out = reinterpret_cast<Bytef*>(piece.data());
+            stream.avail_out = static_cast<uInt>(piece.size());
+            if (k == 0 && code == Z_OK)
+            {
+                stream.next_in = const_cast<Bytef*>(prefix);
+                stream.avail_in = static_cast<uInt>(prefixBytes);
+                code = deflate(&stream, Z_NO_FLUSH);
+            }
+            stream.next_in = const_cast<Bytef*>(body + begin);
+            stream.avail_in = static_cast<uInt>(length);
+            if (code == Z_OK)
+                code = deflate(&stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+            if (code != (last ? Z_STREAM_END : Z_OK) || stream.avail_in != 0 || stream.avail_out == 0)
+                failed = true;
+            piece.resize(stream.total_out);
+            deflateEnd(&stream);
+            checksums[k] = adler32(1, body + begin, static_cast<uInt>(length));
+        }
+    };
+    std::vector<std::thread> helpers;
+    const size_t threads = std::min<size_t>(pieceCount, std::max(1u, std::thread::hardware_concurrency()));
+    for (size_t k = 1; k < threads; ++k)
+    {
+        try
+        {
+            helpers.emplace_back(work);
+        }
+        catch (const std::system_error&)
+        {
+            break; // fewer helpers; the calling thread takes what they would have
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (failed)
+        return false;
+
+    uLong checksum = adler32(1, prefix, static_cast<uInt>(prefixBytes));
+    for (size_t k = 0; k < pieceCount; ++k)
+    {
+        const size_t begin = k * DeflatePieceBytes;
+        const size_t length = std::min(DeflatePieceBytes, bodyBytes - std::min(begin, bodyBytes));
+        checksum = adler32_combine(checksum, checksums[k], static_cast<z_off_t>(length));
+    }
+    size_t total = 2 + 4;
+    for (const std::string& piece : pieces)
+        total += piece.size();
+    out.clear();
+    out.reserve(total);
+    out.push_back(static_cast<char>(0x78)); // deflate, 32 KiB window
+    out.push_back(static_cast<char>(0x9C)); // the default level; a multiple of 31 with the byte before
+    for (const std::string& piece : pieces)
+        out += piece;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<char>((checksum >> shift) & 0xFF));
+    return true;
+}
+} // namespace
 
 namespace FontAtlas
 {
@@ -154,45 +257,29 @@ bool WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, ui
 
 bool WriteAtlasFile(const std::string& path, const uint16_t* samples, uint32_t width, uint32_t height)
 {
-    // The byte-blob file, deflated in one stream straight from the samples (stored little-endian,
-    // as the machine holds them): no copy of 16 MB of payload is made and filled value by value.
+    // The byte-blob file, deflated straight from the samples (stored little-endian, as the machine
+    // holds them): no copy of 16 MB of payload is made and filled value by value.
     const uint64_t sampleBytes = static_cast<uint64_t>(width) * height * sizeof(uint16_t);
     const uint64_t payloadBytes = 8 + sampleBytes;
     std::string failure;
-    std::unique_ptr<uint8_t[]> file; // not zeroed: deflate writes what is kept
-    size_t fileSize = 0;
+    const uint32_t header[4] = {ByteBlob::DeflatedMagic, static_cast<uint32_t>(payloadBytes), 0, 0};
+    std::string deflated;
     if (payloadBytes > UINT32_MAX)
         failure = "the atlas is too large for a byte blob";
-    z_stream stream{};
-    if (failure.empty() && deflateInit(&stream, 6) != Z_OK)
-        failure = "the compressor did not start";
     if (failure.empty())
     {
-        const uint64_t bound = deflateBound(&stream, static_cast<uLong>(payloadBytes));
-        file.reset(new uint8_t[ByteBlob::HeaderSize + bound]);
-        const uint32_t header[4] = {ByteBlob::DeflatedMagic, static_cast<uint32_t>(payloadBytes), 0, 0};
-        std::memcpy(file.get(), header, sizeof(header));
         const uint32_t dimensions[2] = {width, height};
-        stream.next_out = file.get() + ByteBlob::HeaderSize;
-        stream.avail_out = static_cast<uInt>(bound);
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<uint32_t*>(dimensions));
-        stream.avail_in = sizeof(dimensions);
-        int code = deflate(&stream, Z_NO_FLUSH);
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<uint16_t*>(samples));
-        stream.avail_in = static_cast<uInt>(sampleBytes);
-        if (code == Z_OK)
-            code = deflate(&stream, Z_FINISH);
-        if (code != Z_STREAM_END)
-            failure = "compression failed with code " + std::to_string(code);
-        fileSize = ByteBlob::HeaderSize + stream.total_out;
-        deflateEnd(&stream);
+        if (!DeflateInPieces(reinterpret_cast<const uint8_t*>(dimensions), sizeof(dimensions), reinterpret_cast<const uint8_t*>(samples),
+                             static_cast<size_t>(sampleBytes), deflated))
+            failure = "compression failed";
     }
 
     const std::string partPath = path + ".part";
     if (failure.empty())
     {
         std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file.get()), static_cast<std::streamsize>(fileSize));
+        out.write(reinterpret_cast<const char*>(header), sizeof(header));
+        out.write(deflated.data(), static_cast<std::streamsize>(deflated.size()));
         out.close();
         std::error_code renameError;
         if (!out)

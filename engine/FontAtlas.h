@@ -64,7 +64,7 @@ HalfAtlas ComposeHalf(const std::vector<GlyphBitmap>& bitmaps, const std::vector
                       uint32_t atlasHeight);
 
 /// Writes the atlas cache file: a deflated byte blob of u32 width, u32 height and the samples row
-/// by row as little-endian u16. The file is written whole or not at all (written beside it, then
+/// by row as little-endian u16, deflated in pieces on every core into one zlib stream. The file is written whole or not at all (written beside it, then
 /// renamed over it). A failure is logged. @return false when the file could not be written.
 bool WriteAtlasFile(const std::string& path, const DynArray<uint16_t>& image, uint32_t width, uint32_t height);
 /// `WriteAtlasFile` of `width` x `height` samples at `samples`.

@@ -6,6 +6,7 @@
 #include "ChannelInfo.h"
 
 class ByteBlob;
+class MipChain;
 
 /// A 2D OpenGL texture loaded from an image under "Images/" or from a 16-bit distance-field atlas
 /// file under "Fonts/" (any name ending in "dat"). A plain record: its owner deletes the GL texture
@@ -27,9 +28,11 @@ public:
 
     /// Creates the GL texture from texels already in memory: `width` x `height` texels of
     /// `channels` components of `type` (formats from `ChannelInfo::GetGLFormat`), rows from the
-    /// bottom, tightly packed; with mipmaps and trilinear minification. Sets the size and
-    /// `loaded`. Needs a current context.
-    Texture& CreateFromTexels(uint32_t width, uint32_t height, ComponentType type, uint32_t channels, const void* texels);
+    /// bottom, tightly packed; with mipmaps and trilinear minification. The mipmaps are those of
+    /// `levelsBelow` when it was built from these texels (same layout, every level), else the
+    /// driver generates them. Sets the size and `loaded`. Needs a current context.
+    Texture& CreateFromTexels(uint32_t width, uint32_t height, ComponentType type, uint32_t channels, const void* texels,
+                              const MipChain* levelsBelow = nullptr);
 
     /// Binds the texture to texture unit `unit` (0 for GL_TEXTURE0). Needs a current context.
     void Bind(uint32_t unit) const;

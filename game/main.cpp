@@ -9,9 +9,14 @@
 #include "InputNames.h"
 #include "LedrowGame.h"
 #include "LogChannel.h"
+#include "StartupHeap.h"
 
 int main(int, char**)
 {
+    // Before anything allocates much, so that start-up's large buffers are faulted in by the
+    // large page rather than 4 KiB at a time.
+    StartupHeap::Reserve(StartupHeap::GameStartBytes);
+
     // First, so that the list of bindable names is there even when start-up fails later on.
     WriteControlInfo();
 
@@ -37,6 +42,8 @@ int main(int, char**)
             {
                 game->UpdateMenus();
                 game->Render();
+                // Start-up is over once the first frame is shown.
+                StartupHeap::Release();
                 pacer.WaitForNextFrame();
             }
         }

@@ -101,27 +101,40 @@ TEST(FontAtlas, HalvingTakesTheTruncatedMeanOfEachBlock)
     EXPECT_EQ(half[2], 25);    // 101 / 4
 }
 
+// Large atlases are deflated in pieces on several threads; the pieces must join into one stream
+// that inflates to every sample, whether the atlas fills one piece, ends a piece exactly or ends
+// partway through one.
 TEST(FontAtlas, AtlasFileIsADeflatedBlobThatTheTextureLoaderAccepts)
 {
-    DynArray<uint16_t> image = FontAtlas::MakeImage(64, 32);
-    for (uint32_t k = 0; k < image.count; ++k)
-        image[k] = static_cast<uint16_t>(k / 64 * 1000 + 7); // smooth, as distance fields are
+    const std::pair<uint32_t, uint32_t> sizes[] = {{64, 32}, {2048, 2048}, {1536, 1024}};
     std::filesystem::create_directories("Fonts");
-    FontAtlas::WriteAtlasFile("Fonts/Test_distance.dat", image, 64, 32);
+    for (const auto& [atlasWidth, atlasHeight] : sizes)
+    {
+        DynArray<uint16_t> image = FontAtlas::MakeImage(atlasWidth, atlasHeight);
+        uint32_t noise = 99;
+        for (uint32_t k = 0; k < image.count; ++k)
+        {
+            noise = noise * 1664525u + 1013904223u;
+            // smooth, as distance fields are, with stretches of noise that deflate cannot shrink
+            image[k] = static_cast<uint16_t>((k / atlasWidth) % 97 == 3 ? noise >> 16 : k / atlasWidth * 1000 + 7);
+        }
+        FontAtlas::WriteAtlasFile("Fonts/Test_distance.dat", image, atlasWidth, atlasHeight);
 
-    ByteBlob raw;
-    ASSERT_TRUE(raw.ReadFromFile("Fonts/Test_distance.dat"));
-    EXPECT_EQ(raw.GetMagic(), ByteBlob::DeflatedMagic);
-    EXPECT_EQ(raw.GetPayloadCount(), 8u + 64u * 32u * 2u);
+        ByteBlob raw;
+        ASSERT_TRUE(raw.ReadFromFile("Fonts/Test_distance.dat"));
+        EXPECT_EQ(raw.GetMagic(), ByteBlob::DeflatedMagic);
+        EXPECT_EQ(raw.GetPayloadCount(), 8u + atlasWidth * atlasHeight * 2u);
 
-    ByteBlob blob;
-    uint32_t width = 0;
-    uint32_t height = 0;
-    ASSERT_TRUE(Texture::ReadAtlas("Test_distance.dat", blob, width, height));
-    EXPECT_EQ(width, 64u);
-    EXPECT_EQ(height, 32u);
-    for (uint32_t k = 0; k < image.count; ++k)
-        ASSERT_EQ(blob.data[blob.readCursor + 2 * k] | (blob.data[blob.readCursor + 2 * k + 1] << 8), image[k]) << k;
+        ByteBlob blob;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        ASSERT_TRUE(Texture::ReadAtlas("Test_distance.dat", blob, width, height)) << atlasWidth << " x " << atlasHeight;
+        EXPECT_EQ(width, atlasWidth);
+        EXPECT_EQ(height, atlasHeight);
+        for (uint32_t k = 0; k < image.count; ++k)
+            ASSERT_EQ(blob.data[blob.readCursor + 2 * k] | (blob.data[blob.readCursor + 2 * k + 1] << 8), image[k])
+                << "sample " << k << " of " << atlasWidth << " x " << atlasHeight;
+    }
 }
 
 // Composing the halved atlas two rows at a time gives exactly the halved full-size image, also

@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -31,6 +32,7 @@
 #include "Font.h"
 #include "LedrowGame.h"
 #include "LogChannel.h"
+#include "StartupHeap.h"
 
 extern char** environ;
 
@@ -52,6 +54,25 @@ bool LogMentions(const LogChannel& channel, const char* text)
         if (line.find(text) != std::string::npos)
             return true;
     return false;
+}
+
+// FNV-1a of the RGBA pixels of the frame just presented, read back after the clock has stopped:
+// two builds that compose the same first frame print the same checksum.
+std::string FrameChecksum(GLFWwindow* window)
+{
+    int width = 0;
+    int height = 0;
+    glfwGetFramebufferSize(window, &width, &height);
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (const uint8_t byte : pixels)
+        hash = (hash ^ byte) * 0x100000001b3ull;
+    char text[17];
+    std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 // The steady clock is shared by all processes of the machine, so the parent's timestamp from
@@ -81,7 +102,9 @@ int RunWindowChild(int64_t spawnedAt)
 
 int RunGameChild(int64_t spawnedAt)
 {
-    Font::PrefetchCachedAtlas(Font::GameFontName); // as main does
+    // As main does.
+    StartupHeap::Reserve(StartupHeap::GameStartBytes);
+    Font::PrefetchCachedAtlas(Font::GameFontName);
     auto game = std::make_unique<LedrowGame>();
     if (!game->IsReady() || game->currentEffect == nullptr)
         return 1;
@@ -90,7 +113,7 @@ int RunGameChild(int64_t spawnedAt)
     glFinish();
     const int64_t composed = SteadyNanoseconds();
     std::ofstream(FiguresFile) << (composed - spawnedAt) / 1e6 << ' ' << (LogMentions(InfoLog, "First time set up") ? "rebuilt" : "from-cache")
-                               << '\n';
+                               << ' ' << FrameChecksum(game->window) << '\n';
     return 0;
 }
 
@@ -179,14 +202,16 @@ bool RunStart(const char* label, bool firstStart)
         RemoveFontCache();
     double composed = 0;
     std::string gameBuilt;
-    if (!Spawn("--game") || !(std::ifstream(FiguresFile) >> composed >> gameBuilt))
+    std::string checksum;
+    if (!Spawn("--game") || !(std::ifstream(FiguresFile) >> composed >> gameBuilt >> checksum))
         return false;
 
     std::printf("%s\n", label);
     std::printf("  window and context     %8.1f ms  (%.1f ms once a first cleared frame is shown)\n", window, windowShown);
     std::printf("  font ready             %8.1f ms  (%.2f x the window; font load %.1f ms; %s, %s, %zu glyphs)\n", total, total / window,
                 load, built.c_str(), atlas.c_str(), glyphCount);
-    std::printf("  first composed frame   %8.1f ms  (%.2f x the window; %s)\n", composed, composed / window, gameBuilt.c_str());
+    std::printf("  first composed frame   %8.1f ms  (%.2f x the window; %s; pixels %s)\n", composed, composed / window, gameBuilt.c_str(),
+                checksum.c_str());
     return true;
 }
 } // namespace

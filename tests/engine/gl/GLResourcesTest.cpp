@@ -12,6 +12,7 @@
 #include "FrameBuffer.h"
 #include "GLTestWindow.h"
 #include "LineRenderer.h"
+#include "MipChain.h"
 #include "Mesh.h"
 #include "Shader.h"
 #include "TestFiles.h"
@@ -233,4 +234,52 @@ TEST_F(GLResources, MeshDrawsATexturedQuad)
     EXPECT_EQ(pixel(16, 16), (std::vector<uint8_t>{0, 0, 255, 255})); // inside the unit quad
     EXPECT_EQ(pixel(2, 2), (std::vector<uint8_t>{0, 0, 0, 255}));     // outside it
     texture.Release();
+}
+
+// The levels built on the CPU must be those the driver generates, or text and effect images would
+// look different depending on which path made them.
+TEST_F(GLResources, MipmapsBuiltAheadMatchTheDriversOwn)
+{
+    struct Case
+    {
+        ComponentType type;
+        uint32_t channels, width, height;
+        GLenum format;
+    };
+    const Case cases[] = {
+        {ComponentUnsigned16, 1, 256, 64, GL_RED},
+        {ComponentUnsigned8, 1, 64, 64, GL_RED},
+        {ComponentUnsigned8, 3, 32, 128, GL_RGB},
+        {ComponentUnsigned8, 4, 128, 1, GL_RGBA},
+    };
+    uint32_t seed = 12345;
+    for (const Case& item : cases)
+    {
+        const uint32_t componentBytes = item.type == ComponentUnsigned16 ? 2 : 1;
+        std::vector<uint8_t> base(static_cast<size_t>(item.width) * item.height * item.channels * componentBytes);
+        for (uint8_t& byte : base)
+            byte = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+        const MipChain chain = MipChain::Build(base.data(), item.width, item.height, item.channels, componentBytes);
+        ASSERT_FALSE(chain.levels.empty());
+        Texture ahead;
+        ahead.CreateFromTexels(item.width, item.height, item.type, item.channels, base.data(), &chain);
+        Texture generated;
+        generated.CreateFromTexels(item.width, item.height, item.type, item.channels, base.data());
+        const GLenum glType = componentBytes == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE;
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        for (size_t level = 0; level < chain.levels.size(); ++level)
+        {
+            const size_t bytes = static_cast<size_t>(chain.levels[level].width) * chain.levels[level].height * item.channels * componentBytes;
+            std::vector<uint8_t> fromAhead(bytes);
+            std::vector<uint8_t> fromDriver(bytes);
+            glBindTexture(GL_TEXTURE_2D, ahead.id);
+            glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level + 1), item.format, glType, fromAhead.data());
+            glBindTexture(GL_TEXTURE_2D, generated.id);
+            glGetTexImage(GL_TEXTURE_2D, static_cast<GLint>(level + 1), item.format, glType, fromDriver.data());
+            EXPECT_EQ(fromAhead, fromDriver) << item.width << " x " << item.height << " with " << item.channels << " channels of "
+                                             << componentBytes << " bytes, level " << level + 1;
+        }
+        ahead.Release();
+        generated.Release();
+    }
 }

@@ -1,0 +1,68 @@
+#include <cstdlib>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "StartupHeap.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LEDROW_SANITIZED_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LEDROW_SANITIZED_ALLOCATOR 1
+#endif
+#endif
+
+namespace
+{
+bool Inside(const void* block)
+{
+    const char* at = static_cast<const char*>(block);
+    return at >= StartupHeap::ReservedBegin() && at < StartupHeap::ReservedEnd();
+}
+} // namespace
+
+// The driver's large buffers are plain heap blocks of ten to twenty megabytes allocated on the
+// main thread: while start-up lasts they must come from the prepared stretch, and afterwards the
+// allocator must be back to its usual ways.
+TEST(StartupHeap, LargeBlocksComeFromTheReservationUntilReleased)
+{
+    StartupHeap::Reserve(64u << 20);
+#if defined(LEDROW_SANITIZED_ALLOCATOR)
+    // A sanitizer's allocator is not the C library's: nothing is tuned, and nothing breaks.
+    EXPECT_FALSE(StartupHeap::IsReserved());
+    void* block = std::malloc(16u << 20);
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 1, 16u << 20);
+    std::free(block);
+    StartupHeap::Release();
+#else
+    ASSERT_TRUE(StartupHeap::IsReserved());
+    EXPECT_GE(static_cast<size_t>(StartupHeap::ReservedEnd() - StartupHeap::ReservedBegin()), size_t(64) << 20);
+    // A second reservation while the first lasts changes nothing.
+    const char* begin = StartupHeap::ReservedBegin();
+    StartupHeap::Reserve(64u << 20);
+    EXPECT_EQ(StartupHeap::ReservedBegin(), begin);
+
+    void* channels[3] = {std::malloc(20u << 20), std::malloc(10u << 20), std::malloc(5u << 20)};
+    for (void* channel : channels)
+    {
+        ASSERT_NE(channel, nullptr);
+        EXPECT_TRUE(Inside(channel));
+        std::memset(channel, 0, 5u << 20);
+    }
+    for (void* channel : channels)
+        std::free(channel);
+
+    StartupHeap::Release();
+    EXPECT_FALSE(StartupHeap::IsReserved());
+    EXPECT_EQ(StartupHeap::ReservedBegin(), nullptr);
+    // Released, the unused stretch went back, and large blocks are mapped on their own again.
+    const char* oldBegin = begin;
+    void* later = std::malloc(20u << 20);
+    ASSERT_NE(later, nullptr);
+    const char* at = static_cast<const char*>(later);
+    EXPECT_FALSE(at >= oldBegin && at < oldBegin + (64u << 20));
+    std::free(later);
+#endif
+}
