@@ -15,7 +15,7 @@
 
 namespace
 {
-bool Inside(const void* block)
+[[maybe_unused]] bool Inside(const void* block)
 {
     const char* at = static_cast<const char*>(block);
     return at >= StartupHeap::ReservedBegin() && at < StartupHeap::ReservedEnd();
