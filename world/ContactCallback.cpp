@@ -21,11 +21,6 @@ struct Parties
     b2Fixture* otherFixture = nullptr;
 };
 
-PhysicsLink* LinkOf(b2Fixture* fixture)
-{
-    return reinterpret_cast<PhysicsLink*>(fixture->GetUserData().pointer);
-}
-
 /// False when neither fixture belongs to a player (or a fixture has no owner at all).
 bool FindPlayer(b2Contact* contact, Parties& parties)
 {

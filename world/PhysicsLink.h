@@ -40,3 +40,10 @@ inline void MakeWorldFixture(b2FixtureDef& fixture, PhysicsLink& owner)
     fixture.filter.maskBits = CollisionCategory::Player;
     fixture.userData.pointer = reinterpret_cast<uintptr_t>(&owner);
 }
+
+/// The object that `fixture` belongs to, as its user data points at it.
+inline PhysicsLink* LinkOf(const b2Fixture* fixture)
+{
+    // The physics library offers the user data of a fixture only through a mutable one.
+    return reinterpret_cast<PhysicsLink*>(const_cast<b2Fixture*>(fixture)->GetUserData().pointer);
+}

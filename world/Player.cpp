@@ -54,11 +54,6 @@ b2Vec2 B2(glm::vec2 v)
     return b2Vec2(v.x, v.y);
 }
 
-PhysicsLink* LinkOf(b2Fixture* fixture)
-{
-    return reinterpret_cast<PhysicsLink*>(fixture->GetUserData().pointer);
-}
-
 glm::vec2 Tangent(glm::vec2 normal)
 {
     return {normal.y, -normal.x};

@@ -157,11 +157,6 @@ inline std::vector<b2Fixture*> FixturesOf(b2Body* body)
     return fixtures;
 }
 
-inline PhysicsLink* LinkOf(const b2Fixture* fixture)
-{
-    return reinterpret_cast<PhysicsLink*>(const_cast<b2Fixture*>(fixture)->GetUserData().pointer);
-}
-
 /// A dynamic ball of `radius` centred at `at` in `world`, of collision category `category`
 /// touching `mask`, whose fixture points back at `link`.
 inline b2Body* LinkedBall(b2World& world, glm::vec2 at, float radius, uint16_t category, uint16_t mask,
