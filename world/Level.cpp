@@ -14,6 +14,7 @@
 #include "OverlapBudget.h"
 #include "PhysicsStep.h"
 #include "PlayInput.h"
+#include "PolylineBoxes.h"
 
 namespace
 {
@@ -424,20 +425,11 @@ void Level::Respawn(Player& player)
         trinket.timer = 0.0f;
 }
 
-namespace
-{
-/// Strict overlap of a box (min x, max x, min y, max y) with the view.
-bool MeetsView(float minX, float maxX, float minY, float maxY, const float (&view)[4])
-{
-    return view[1] > minX && maxX > view[0] && view[3] > minY && maxY > view[2];
-}
-} // namespace
-
 void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts)
 {
     for (WorldShape& shape : worldShapes)
     {
-        if (!MeetsView(shape.minX, shape.maxX, shape.minY, shape.maxY, view))
+        if (!PolylineBoxes::OverlapsView({shape.minX, shape.maxX, shape.minY, shape.maxY}, view))
             continue;
         // Strips exist only in play; the editor sees single edges with their selection colours.
         if (shape.strips.count > 0)
@@ -471,8 +463,9 @@ void Level::Draw(LineRenderer& lines, const float (&view)[4], bool drawSignposts
     for (const Signpost& signpost : signposts)
     {
         const float r = Signpost::MarkerRadius;
-        if (MeetsView(signpost.position.x - r, signpost.position.x + r, signpost.position.y - r,
-                      signpost.position.y + r, view))
+        if (PolylineBoxes::OverlapsView(
+                {signpost.position.x - r, signpost.position.x + r, signpost.position.y - r, signpost.position.y + r},
+                view))
         {
             lines.currentColour = signpost.selected ? SelectedColour : Signpost::MarkerColour;
             signpost.DrawMarker(lines, view);

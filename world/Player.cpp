@@ -313,8 +313,8 @@ void Player::UpdatePhysics(float dt, Level& level)
         for (const WorldShape& shape : level.worldShapes)
         {
             // Most of a level is far from the figure; its shapes are passed over whole.
-            if (!(figure.maxX >= shape.minX - MagnetReach && figure.minX <= shape.maxX + MagnetReach &&
-                  figure.maxY >= shape.minY - MagnetReach && figure.minY <= shape.maxY + MagnetReach))
+            if (!PolylineBoxes::Meets(
+                    figure, PolylineBoxes::Grown({shape.minX, shape.maxX, shape.minY, shape.maxY}, MagnetReach)))
                 continue;
             for (const ShapeSegment& segment : shape.segments)
             {

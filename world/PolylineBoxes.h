@@ -73,6 +73,13 @@ public:
         return a.maxX >= b.minX && b.maxX >= a.minX && a.maxY >= b.minY && b.maxY >= a.minY;
     }
 
+    /// True when `box` and the view rectangle `view` (min x, max x, min y, max y) overlap by more
+    /// than an edge.
+    static bool OverlapsView(const Box& box, const float (&view)[4])
+    {
+        return view[1] > box.minX && box.maxX > view[0] && view[3] > box.minY && box.maxY > view[2];
+    }
+
     /// The box of the piece from `a` to `b`.
     static Box BoxOf(glm::vec2 a, glm::vec2 b);
     /// The smallest box round the `count` points from `points` on; `count` is at least 1.

@@ -169,11 +169,6 @@ void AddChainFixture(b2Body& body, const std::vector<b2Vec2>& vertices, const b2
     // The fixture copies the vertices; the chain frees its own copy when it goes out of scope.
     body.CreateFixture(&fixtureDef);
 }
-
-bool MeetsView(float boxMinX, float boxMaxX, float boxMinY, float boxMaxY, const float (&view)[4])
-{
-    return view[1] > boxMinX && boxMaxX > view[0] && view[3] > boxMinY && boxMaxY > view[2];
-}
 } // namespace
 
 WorldShape::WorldShape(const WorldShape& other)
@@ -527,7 +522,7 @@ b2Body* WorldShape::CreateBody(b2World& world)
 
 void WorldShape::AppendTriangles(Mesh& mesh, const float (&view)[4]) const
 {
-    if (!MeetsView(minX, maxX, minY, maxY, view) || outline.count < 3)
+    if (!PolylineBoxes::OverlapsView({minX, maxX, minY, maxY}, view) || outline.count < 3)
         return;
     const glm::vec2 hub = outline[0];
     for (uint32_t i = 1; i + 1 < outline.count; ++i)
@@ -543,7 +538,8 @@ void WorldShape::DrawMagnetism(Mesh& mesh, const float (&view)[4]) const
     for (const ShapeSegment& segment : segments)
     {
         if (segment.dataTexture == nullptr || !segment.dataTexture->loaded ||
-            !MeetsView(segment.influenceMinX, segment.influenceMaxX, segment.influenceMinY, segment.influenceMaxY, view))
+            !PolylineBoxes::OverlapsView(
+                {segment.influenceMinX, segment.influenceMaxX, segment.influenceMinY, segment.influenceMaxY}, view))
             continue;
         segment.dataTexture->Bind(0);
         // Texture row 0 is the bottom of the influence box.
