@@ -84,6 +84,15 @@ bool ChainFollowsPolyline(const ShapeSegment& segment)
     return segment.isCurved || segment.surfaceType == SurfaceType::Jagged;
 }
 
+/// Counts `edge`, whose polyline has `edgePoints` points, into `size`: its points, and again those
+/// that a physics chain follows (a `Passable` edge has none).
+void CountEdge(WorldShape::CompiledSize& size, const ShapeSegment& edge, uint64_t edgePoints)
+{
+    size.points += edgePoints;
+    if (ChainFollowsPolyline(edge) && edge.surfaceType != SurfaceType::Passable)
+        size.chainedPoints += edgePoints;
+}
+
 /// The vertices of the segment's chain. Points closer to the last kept one than the physics
 /// library allows are dropped (a cusp, or an edge between coinciding points), the segment's two
 /// ends always kept so that neighbouring chains still meet. False when fewer than two are left.
@@ -451,11 +460,7 @@ WorldShape::CompiledSize WorldShape::CountCompiled() const
 {
     CompiledSize size;
     for (const ShapeSegment& segment : segments)
-    {
-        size.points += segment.points.count;
-        if (ChainFollowsPolyline(segment) && segment.surfaceType != SurfaceType::Passable)
-            size.chainedPoints += segment.points.count;
-    }
+        CountEdge(size, segment, segment.points.count);
     return size;
 }
 
@@ -469,10 +474,7 @@ WorldShape::CompiledSize WorldShape::MeasureCompiled() const
     for (uint32_t i = 0; i < n; ++i)
     {
         SetUpEdge(edge, points[i], points[(i + 1) % n]);
-        const uint64_t edgePoints = static_cast<uint64_t>(edge.CountPieces()) + 1u;
-        size.points += edgePoints;
-        if (ChainFollowsPolyline(edge) && edge.surfaceType != SurfaceType::Passable)
-            size.chainedPoints += edgePoints;
+        CountEdge(size, edge, static_cast<uint64_t>(edge.CountPieces()) + 1u);
     }
     return size;
 }
