@@ -12,16 +12,6 @@
 using namespace testing_support;
 using namespace play_testing;
 
-namespace
-{
-PlayInput Respawning()
-{
-    PlayInput input;
-    input.respawn = true;
-    return input;
-}
-} // namespace
-
 TEST(ContactTrinkets, VanishOnTouchWithAnyPartAndReturnOnRespawn)
 {
     // The figure falls past one trinket with its centre and brushes another with a corner only.
@@ -34,7 +24,7 @@ TEST(ContactTrinkets, VanishOnTouchWithAnyPartAndReturnOnRespawn)
     EXPECT_LT(play.level.trinkets[2].timer, 0.0f) << "a trinket out of reach is still shown, its timer running down";
     EXPECT_FALSE(play.level.trinkets[0].IsShown());
 
-    play.Frame(Respawning());
+    play.Frame(Holding(&PlayInput::respawn));
     for (const Trinket& trinket : play.level.trinkets)
         EXPECT_TRUE(trinket.IsShown());
 }
@@ -83,7 +73,7 @@ TEST(ContactGates, CountOnlyInOrderAndMoveTheRespawnPoint)
     // Respawning puts the figure at the last gate's point, at rest, whatever its angle was.
     play.Body().SetTransform(b2Vec2(-3.0f, 5.0f), 2.0f);
     play.Body().SetLinearVelocity(b2Vec2(4.0f, -1.0f));
-    play.Frame(Respawning());
+    play.Frame(Holding(&PlayInput::respawn));
     ExpectNear(play.Position(), play.level.waypoints[1].respawnPoint);
     EXPECT_EQ(play.Body().GetAngle(), 0.0f);
 }

@@ -90,6 +90,7 @@ struct PlayLevel
     }
 };
 
+/// What is held in a frame in which `action` alone is held.
 inline PlayInput Holding(bool PlayInput::*action)
 {
     PlayInput input;

@@ -318,9 +318,7 @@ TEST(PlayerTrails, RingsHoldTheLastNinetySamplesAndStartAgainOnARespawn)
     }
 
     // After a respawn no trail shows until two new samples exist.
-    PlayInput respawn;
-    respawn.respawn = true;
-    play.Frame(respawn);
+    play.Frame(Holding(&PlayInput::respawn));
     lines.Clear();
     player.Draw(lines);
     EXPECT_EQ(lines.SegmentCount(), FigureSegments);
