@@ -136,6 +136,15 @@ void ExpectEmptyAndUsable(Level& level)
     level.DestroyPhysicsWorld();
 }
 
+/// What a refused load must leave: one line in `ErrorLog` since `errorsBefore`, which holds
+/// `reason`, and an empty, usable level.
+void ExpectRefused(Level& level, uint32_t errorsBefore, const std::string& reason)
+{
+    ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
+    EXPECT_NE(LastErrorLine().find(reason), std::string::npos) << LastErrorLine();
+    ExpectEmptyAndUsable(level);
+}
+
 struct Counts
 {
     uint32_t shapes, trinkets, waypoints, signposts;
@@ -305,9 +314,7 @@ TEST(LevelFile, FileCutAnywhereLoadsWholeRecordsOrNothing)
         else
         {
             EXPECT_FALSE(read);
-            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
-            EXPECT_NE(LastErrorLine().find("cut short"), std::string::npos) << LastErrorLine();
-            ExpectEmptyAndUsable(level);
+            ExpectRefused(level, errorsBefore, "cut short");
         }
     }
 }
@@ -335,9 +342,7 @@ TEST(LevelFile, ImpossibleCoordinatesRefuseTheWholeLevel)
         Level level(&sharedCamera);
         const uint32_t errorsBefore = ErrorLineCount();
         EXPECT_FALSE(Read(level, payload.bytes.bytes));
-        ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
-        EXPECT_NE(LastErrorLine().find("[Level.cpp:"), std::string::npos) << LastErrorLine();
-        ExpectEmptyAndUsable(level);
+        ExpectRefused(level, errorsBefore, "[Level.cpp:");
     }
 }
 
@@ -439,9 +444,7 @@ TEST(LevelFile, FilesCostingMoreThanALevelMayAreRefusedAsTheyAreRead)
         }
         else
         {
-            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
-            EXPECT_NE(LastErrorLine().find("too large to load"), std::string::npos) << LastErrorLine();
-            ExpectEmptyAndUsable(level);
+            ExpectRefused(level, errorsBefore, "too large to load");
         }
     }
 }
@@ -474,9 +477,7 @@ TEST(LevelFile, FilesLargerThanAnyLevelAreRefusedUnread)
         else
         {
             EXPECT_FALSE(read);
-            ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
-            EXPECT_NE(LastErrorLine().find("more than any level"), std::string::npos) << LastErrorLine();
-            ExpectEmptyAndUsable(loaded);
+            ExpectRefused(loaded, errorsBefore, "more than any level");
         }
     }
 }
@@ -582,9 +583,7 @@ TEST(LevelFile, DamagedSignpostTextRefusesTheLevelWithOneLine)
     Level level(&sharedCamera);
     const uint32_t errorsBefore = ErrorLineCount();
     EXPECT_FALSE(Read(level, payload.bytes.bytes));
-    ASSERT_EQ(ErrorLineCount(), errorsBefore + 1);
-    EXPECT_NE(LastErrorLine().find("[Signpost.cpp:"), std::string::npos) << LastErrorLine();
-    ExpectEmptyAndUsable(level);
+    ExpectRefused(level, errorsBefore, "[Signpost.cpp:");
 }
 
 TEST(LevelFile, FilesThatHoldNoLevelLeaveItEmpty)
