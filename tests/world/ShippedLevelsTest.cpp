@@ -1,8 +1,5 @@
 #include <algorithm>
-#include <cfloat>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <set>
