@@ -62,8 +62,7 @@ void DrawFrame(Level& level, const float (&view)[4], Mesh& fill, LineRenderer& l
 
 void PlayBriefly(Level& level)
 {
-    if (!level.Start(2, 0))
-        __builtin_trap();
+    Check(level.Start(2, 0));
     Mesh fill;
     LineRenderer lines;
     const float dt = PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep);
