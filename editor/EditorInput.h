@@ -8,8 +8,8 @@ class ControlScheme;
 
 /// What the level editor asks about the keyboard, the mouse buttons and the user interface
 /// between input events: the state of a held key or button, whether the user-interface library
-/// wants the mouse or the keyboard for itself this frame, and what is held in play-testing. The game answers from its
-/// window (`WindowInput`); tests answer from a script.
+/// wants the mouse or the keyboard for itself this frame, and what is held in play-testing. The
+/// game answers from its window (`WindowInput`); tests answer from a script.
 class EditorInput
 {
 public:

@@ -136,7 +136,7 @@ LevelEditor::LevelEditor(Camera* sharedCamera, GLFWwindow* gameWindow)
 }
 
 LevelEditor::LevelEditor(Camera* sharedCamera, std::unique_ptr<EditorInput> editorInput, GLFWwindow* gameWindow)
-    : camera(sharedCamera), window(gameWindow), input(std::move(editorInput)), graphicsAvailable(gameWindow != nullptr)
+    : camera(sharedCamera), input(std::move(editorInput)), graphicsAvailable(gameWindow != nullptr)
 {
     ClearActions();
     level = std::make_unique<Level>(camera);

@@ -97,8 +97,6 @@ public:
     bool bandActive = false;
     /// The game's camera, shared, not owned.
     Camera* camera = nullptr;
-    /// The game's window; null in tests. Not owned.
-    GLFWwindow* window = nullptr;
     /// Where the drawn grid lines start; snapping is always to multiples of the spacing from 0.
     glm::vec2 gridOrigin{0.0f, 0.0f};
     /// Grid and snapping step, world units.
@@ -152,8 +150,8 @@ public:
     /// An editor of a new, empty level on the game's camera and window, reading the window's keys
     /// and buttons and the user interface's wants. Neither is owned; both outlive the editor.
     LevelEditor(Camera* sharedCamera, GLFWwindow* gameWindow);
-    /// The same with input from `editorInput` (owned); `gameWindow` is only handed to play-testing
-    /// and may be null, and without it nothing is uploaded to the GPU.
+    /// The same with input from `editorInput` (owned); `gameWindow` may be null, and without it
+    /// nothing is uploaded to the GPU.
     LevelEditor(Camera* sharedCamera, std::unique_ptr<EditorInput> editorInput, GLFWwindow* gameWindow = nullptr);
     /// Frees the level, the history and the editor's records with it.
     ~LevelEditor();

@@ -118,9 +118,7 @@ def read_level(path):
     at = 16
 
     def u32():
-        nonlocal at
-        value = struct.unpack_from("<I", data, at)[0] if at + 4 <= len(data) else None
-        return value
+        return struct.unpack_from("<I", data, at)[0] if at + 4 <= len(data) else None
 
     expect(u32() == 4, "%s holds no level record" % path)
     level = {"start": struct.unpack_from("<fff", data, at + 4), "shapes": [], "trinkets": [], "waypoints": [],

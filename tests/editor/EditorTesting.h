@@ -107,7 +107,6 @@ public:
         editor->OnKey(key, true, alt, ctrl, shift);
         editor->OnKey(key, false, alt, ctrl, shift);
     }
-
 };
 
 /// The level's file bytes: header and level record, as the editor saves them.

@@ -1,8 +1,6 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
