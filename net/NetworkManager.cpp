@@ -795,17 +795,9 @@ void NetworkManager::ApplyState(Player& player, const PlayerNetState& state)
     player.ApplyNetworkState({state.positionX, state.positionY}, {state.velocityX, state.velocityY}, state.angle,
                              state.angularVelocity);
     player.SetJump(state.jumpHeld != 0);
-    if (player.rotateInput != state.rotateInput)
-        player.rotateInput = state.rotateInput;
-    const bool fang = state.fangHeld != 0;
-    if (player.fangHeld != fang)
-        player.fangHeld = fang;
-    const bool brake = state.brakeHeld != 0;
-    if (player.brakeHeld != brake)
-    {
-        player.brakeHeld = brake;
-        player.body->SetLinearDamping(brake ? 1.5f : 0.0f);
-    }
+    player.SetBrake(state.brakeHeld != 0);
+    player.rotateInput = state.rotateInput;
+    player.fangHeld = state.fangHeld != 0;
 }
 
 void NetworkManager::DepartPlayer(int64_t number)
