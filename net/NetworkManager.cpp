@@ -122,11 +122,7 @@ void NetworkManager::StartServer()
 {
     // Whatever host an earlier connection left behind goes first: numbering counts the peers of
     // the current host only.
-    if (role == NetworkRole::Server)
-        CloseServer();
-    else if (role == NetworkRole::Client)
-        Leave();
-    DropHost();
+    Shutdown();
 
     address.host = ENET_HOST_ANY;
     address.port = port;
@@ -167,11 +163,7 @@ void NetworkManager::CloseServer()
 
 bool NetworkManager::Join(const std::string& addressText)
 {
-    if (role == NetworkRole::Server)
-        CloseServer();
-    else if (role == NetworkRole::Client)
-        Leave();
-    DropHost();
+    Shutdown();
     ownName = playerNameEntry;
     ownPlayerNumber = -1;
 
