@@ -370,10 +370,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         InfoLog << "Server received word that player " << info.playerNumber << " departed.";
         InfoLog.EndMessage();
         DepartPlayer(info.playerNumber);
-        PlayerLeftPacket left;
-        CopyText(left.name, info.name);
-        left.playerNumber = static_cast<uint32_t>(info.playerNumber);
-        BroadcastPacket(left);
+        BroadcastLeft(info);
         break;
     }
     default:
@@ -722,10 +719,7 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
             // Numbers do not change during a level: the entry stays until the lobby is back.
             entry->second.connected = false;
             DepartPlayer(entry->second.playerNumber);
-            PlayerLeftPacket left;
-            CopyText(left.name, entry->second.name);
-            left.playerNumber = static_cast<uint32_t>(entry->second.playerNumber);
-            BroadcastPacket(left);
+            BroadcastLeft(entry->second);
         }
         else if (role == NetworkRole::Client)
         {
@@ -747,10 +741,7 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
         // without a word and nobody moves down for it.
         if (info.playerNumber > 0)
         {
-            PlayerLeftPacket left;
-            CopyText(left.name, info.name);
-            left.playerNumber = static_cast<uint32_t>(info.playerNumber);
-            BroadcastPacket(left);
+            BroadcastLeft(info);
             AddLeftMessage(info.name);
             ReshufflePlayers(info.playerNumber);
         }
@@ -790,6 +781,14 @@ void NetworkManager::ApplyState(Player& player, const PlayerNetState& state)
     player.SetBrake(state.brakeHeld != 0);
     player.rotateInput = state.rotateInput;
     player.fangHeld = state.fangHeld != 0;
+}
+
+void NetworkManager::BroadcastLeft(const PeerInfo& info)
+{
+    PlayerLeftPacket left;
+    CopyText(left.name, info.name);
+    left.playerNumber = static_cast<uint32_t>(info.playerNumber);
+    BroadcastPacket(left);
 }
 
 void NetworkManager::DepartPlayer(int64_t number)
