@@ -37,11 +37,6 @@ double SecondsNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-std::string TypeText(uint32_t type)
-{
-    return std::to_string(type);
-}
-
 PlayerNetState StateOf(const Player& player)
 {
     PlayerNetState state;
@@ -272,7 +267,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
     const auto sender = peers.find(from);
     const bool known = sender != peers.end() && sender->second.connected;
     const auto unknownSender = [&] {
-        LogDrop(604, "Dropped a record of type " + TypeText(type) + " from a peer that is not in this lobby.");
+        LogDrop(604, "Dropped a record of type " + std::to_string(type) + " from a peer that is not in this lobby.");
     };
 
     switch (type)
@@ -511,11 +506,11 @@ bool NetworkManager::Read(const uint8_t* data, size_t length, Record& record)
     case RecordFault::None:
         return true;
     case RecordFault::TooShort:
-        LogDrop(602, "Dropped a record of type " + TypeText(Record::Type) + ": " + std::to_string(length) +
+        LogDrop(602, "Dropped a record of type " + std::to_string(Record::Type) + ": " + std::to_string(length) +
                          " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
         return false;
     case RecordFault::UnterminatedText:
-        LogDrop(603, "Dropped a record of type " + TypeText(Record::Type) + ": a text without its terminating NUL.");
+        LogDrop(603, "Dropped a record of type " + std::to_string(Record::Type) + ": a text without its terminating NUL.");
         return false;
     }
     return false;
