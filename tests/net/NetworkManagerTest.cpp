@@ -115,10 +115,7 @@ TEST_F(NetworkLobby, TheHostStartsAndEndsASharedLevel)
 
     // Both in one frame: the first is answered, the second logged and dropped.
     LogWatch errors(ErrorLog);
-    StartGamePacket again;
-    CopyText(again.levelName, "Cave.lrl");
-    again.playerCount = 3;
-    server.BroadcastPacket(again);
+    server.BroadcastPacket(StartRecord("Cave.lrl", 3));
     server.AnnounceLevelEnd();
     enet_host_flush(server.host);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -150,10 +147,7 @@ TEST_F(NetworkLobby, AClientWithoutAPlaceInTheLevelStaysInTheLobby)
     NetworkManager& ada = Join("Ada");
     NetworkManager& bo = Join("Bo");
     // A count taken before Bo joined.
-    StartGamePacket start;
-    CopyText(start.levelName, "Cave.lrl");
-    start.playerCount = 2;
-    server.BroadcastPacket(start);
+    server.BroadcastPacket(StartRecord("Cave.lrl", 2));
     ASSERT_TRUE(Pump([&] { return ActionsOf(ada, ClientResponseType::StartGame) == 1; }));
     Settle();
     EXPECT_EQ(ActionsOf(bo, ClientResponseType::StartGame), 0u);
