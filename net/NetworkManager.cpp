@@ -37,11 +37,6 @@ double SecondsNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-std::string TypeText(uint32_t type)
-{
-    return std::to_string(type);
-}
-
 PlayerNetState StateOf(const Player& player)
 {
     PlayerNetState state;
@@ -122,11 +117,7 @@ void NetworkManager::StartServer()
 {
     // Whatever host an earlier connection left behind goes first: numbering counts the peers of
     // the current host only.
-    if (role == NetworkRole::Server)
-        CloseServer();
-    else if (role == NetworkRole::Client)
-        Leave();
-    DropHost();
+    Shutdown();
 
     address.host = ENET_HOST_ANY;
     address.port = port;
@@ -167,11 +158,7 @@ void NetworkManager::CloseServer()
 
 bool NetworkManager::Join(const std::string& addressText)
 {
-    if (role == NetworkRole::Server)
-        CloseServer();
-    else if (role == NetworkRole::Client)
-        Leave();
-    DropHost();
+    Shutdown();
     ownName = playerNameEntry;
     ownPlayerNumber = -1;
 
@@ -280,7 +267,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
     const auto sender = peers.find(from);
     const bool known = sender != peers.end() && sender->second.connected;
     const auto unknownSender = [&] {
-        LogDrop(604, "Dropped a record of type " + TypeText(type) + " from a peer that is not in this lobby.");
+        LogDrop(604, "Dropped a record of type " + std::to_string(type) + " from a peer that is not in this lobby.");
     };
 
     switch (type)
@@ -378,10 +365,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         InfoLog << "Server received word that player " << info.playerNumber << " departed.";
         InfoLog.EndMessage();
         DepartPlayer(info.playerNumber);
-        PlayerLeftPacket left;
-        CopyText(left.name, info.name);
-        left.playerNumber = static_cast<uint32_t>(info.playerNumber);
-        BroadcastPacket(left);
+        BroadcastLeft(info);
         break;
     }
     default:
@@ -522,11 +506,11 @@ bool NetworkManager::Read(const uint8_t* data, size_t length, Record& record)
     case RecordFault::None:
         return true;
     case RecordFault::TooShort:
-        LogDrop(602, "Dropped a record of type " + TypeText(Record::Type) + ": " + std::to_string(length) +
+        LogDrop(602, "Dropped a record of type " + std::to_string(Record::Type) + ": " + std::to_string(length) +
                          " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
         return false;
     case RecordFault::UnterminatedText:
-        LogDrop(603, "Dropped a record of type " + TypeText(Record::Type) + ": a text without its terminating NUL.");
+        LogDrop(603, "Dropped a record of type " + std::to_string(Record::Type) + ": a text without its terminating NUL.");
         return false;
     }
     return false;
@@ -730,10 +714,7 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
             // Numbers do not change during a level: the entry stays until the lobby is back.
             entry->second.connected = false;
             DepartPlayer(entry->second.playerNumber);
-            PlayerLeftPacket left;
-            CopyText(left.name, entry->second.name);
-            left.playerNumber = static_cast<uint32_t>(entry->second.playerNumber);
-            BroadcastPacket(left);
+            BroadcastLeft(entry->second);
         }
         else if (role == NetworkRole::Client)
         {
@@ -755,10 +736,7 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
         // without a word and nobody moves down for it.
         if (info.playerNumber > 0)
         {
-            PlayerLeftPacket left;
-            CopyText(left.name, info.name);
-            left.playerNumber = static_cast<uint32_t>(info.playerNumber);
-            BroadcastPacket(left);
+            BroadcastLeft(info);
             AddLeftMessage(info.name);
             ReshufflePlayers(info.playerNumber);
         }
@@ -795,17 +773,17 @@ void NetworkManager::ApplyState(Player& player, const PlayerNetState& state)
     player.ApplyNetworkState({state.positionX, state.positionY}, {state.velocityX, state.velocityY}, state.angle,
                              state.angularVelocity);
     player.SetJump(state.jumpHeld != 0);
-    if (player.rotateInput != state.rotateInput)
-        player.rotateInput = state.rotateInput;
-    const bool fang = state.fangHeld != 0;
-    if (player.fangHeld != fang)
-        player.fangHeld = fang;
-    const bool brake = state.brakeHeld != 0;
-    if (player.brakeHeld != brake)
-    {
-        player.brakeHeld = brake;
-        player.body->SetLinearDamping(brake ? 1.5f : 0.0f);
-    }
+    player.SetBrake(state.brakeHeld != 0);
+    player.rotateInput = state.rotateInput;
+    player.fangHeld = state.fangHeld != 0;
+}
+
+void NetworkManager::BroadcastLeft(const PeerInfo& info)
+{
+    PlayerLeftPacket left;
+    CopyText(left.name, info.name);
+    left.playerNumber = static_cast<uint32_t>(info.playerNumber);
+    BroadcastPacket(left);
 }
 
 void NetworkManager::DepartPlayer(int64_t number)

@@ -235,6 +235,8 @@ private:
     void ApplyState(Player& player, const PlayerNetState& state);
     /// Marks player `number` departed and removes its body, if it is a remote player in play.
     void DepartPlayer(int64_t number);
+    /// Tells every client that the player of `info` left, by name and number.
+    void BroadcastLeft(const PeerInfo& info);
     /// The smallest client number that no other peer holds.
     int32_t FreePlayerNumber(ENetPeer* except) const;
     /// Back in the lobby after a level: forgets peers lost during it and closes the gaps in the

@@ -18,7 +18,7 @@ import time
 
 sys.dont_write_bytecode = True  # nothing written beside the sources
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from game_driver import PADDING, ROW_GAP, Failure, Game, read, row_centre, wait_for  # noqa: E402
+from game_driver import PADDING, ROW_GAP, Failure, Game, read, row_centre, run_scenario, wait_for  # noqa: E402
 
 LEVEL = "01-first-steps.lrl"
 HOST_LINE = "hello from the host"
@@ -218,13 +218,7 @@ def play_together(binary, close_tool, run_test_tool):
 
 def main():
     binary, close_tool, run_test_tool = (os.path.abspath(path) for path in sys.argv[1:4])
-    try:
-        play_together(binary, close_tool, run_test_tool)
-    except (Failure, subprocess.CalledProcessError) as failure:
-        print("FAILED: %s" % failure)
-        return 1
-    print("passed: two games played together")
-    return 0
+    return run_scenario(lambda: play_together(binary, close_tool, run_test_tool), "passed: two games played together")
 
 
 if __name__ == "__main__":

@@ -51,14 +51,6 @@ ChatToServerPacket ChatUnterminated()
     return record;
 }
 
-StartGamePacket Start(const std::string& name, uint32_t count)
-{
-    StartGamePacket record;
-    CopyText(record.levelName, name);
-    record.playerCount = count;
-    return record;
-}
-
 PlayerNetState Moving()
 {
     PlayerNetState state;
@@ -179,9 +171,9 @@ TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
         {"welcome as player 0", Route::ServerToAda, false, BytesOf(WelcomePacket{}), "Dropped a welcome naming player 0"},
         {"renumber to -1", Route::ServerToAda, false, BytesOf(RenumberPacket{PacketRenumber, 0xFFFFFFFFu}), "Dropped a new number 4294967295"},
         {"renumber cut short", Route::ServerToAda, false, Raw({4, 0, 0, 0, 2}), "Dropped a record of type 4: 5 bytes where 8 are needed."},
-        {"start of a path", Route::ServerToAda, false, BytesOf(Start("../../config.json", 2)), "which is no level file name"},
-        {"start of a device", Route::ServerToAda, false, BytesOf(Start("/dev/zero.lrl", 2)), "which is no level file name"},
-        {"start for a crowd", Route::ServerToAda, false, BytesOf(Start("Cave.lrl", 100000)), "with 100000 players, more than a lobby holds"},
+        {"start of a path", Route::ServerToAda, false, BytesOf(StartRecord("../../config.json", 2)), "which is no level file name"},
+        {"start of a device", Route::ServerToAda, false, BytesOf(StartRecord("/dev/zero.lrl", 2)), "which is no level file name"},
+        {"start for a crowd", Route::ServerToAda, false, BytesOf(StartRecord("Cave.lrl", 100000)), "with 100000 players, more than a lobby holds"},
         {"start without NUL", Route::ServerToAda, false, Typed(7, 72, 'L'), "Dropped a record of type 7: a text without"},
         {"chat name without NUL", Route::ServerToAda, false, Typed(6, 324, 'n'), "Dropped a record of type 6: a text without"},
         {"state of a player the level lacks", Route::ServerToAda, true, BytesOf(PlayerState(7, Moving())), "Dropped a state of player 7, who has no player in the level in play."},

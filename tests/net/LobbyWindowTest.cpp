@@ -99,15 +99,6 @@ protected:
             ImGui::GetIO().AddInputCharacter(static_cast<unsigned char>(c));
         Frame();
     }
-
-    void PressEnter()
-    {
-        ImGuiIO& io = ImGui::GetIO();
-        io.KeysDown[EnterKey] = true;
-        Frame();
-        io.KeysDown[EnterKey] = false;
-        Frame();
-    }
 };
 } // namespace
 

@@ -167,6 +167,15 @@ private:
     }
 };
 
+/// The host's start of `levelName` for `playerCount` players.
+inline StartGamePacket StartRecord(const std::string& levelName, uint32_t playerCount)
+{
+    StartGamePacket record;
+    CopyText(record.levelName, levelName);
+    record.playerCount = playerCount;
+    return record;
+}
+
 template <typename Record>
 std::vector<uint8_t> BytesOf(const Record& record)
 {
