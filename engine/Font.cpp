@@ -207,14 +207,12 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
 
     const BuildSettings settings{atlasWidth, atlasHeight, pixelHeight, padding, spread, finalValue};
     // The font always ends with what a later start reads from the cache.
-    if (BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name))
-    {
-        builtAtlas = FontAtlas::HalfAtlas();
-        builtMipmaps = MipChain();
-        return;
-    }
+    const bool loaded = BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name);
+    // Uploaded or not, the build's copy of the atlas is not needed past this point.
     builtAtlas = FontAtlas::HalfAtlas();
     builtMipmaps = MipChain();
+    if (loaded)
+        return;
     // Quads without an atlas would sample whatever texture happens to be bound; empty glyphs draw
     // nothing at all.
     glyphs = requested;
