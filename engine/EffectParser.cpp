@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Utilities.h"
+
 namespace
 {
 constexpr const char* ShaderHeader = "#version 450\n\nin vec2 uvs;\n\nout vec4 FragColour;\n\n";
@@ -12,21 +14,6 @@ constexpr const char* WorldPosLine = "\tvec2 worldPos = vec2(topLeft.x + (bottom
 bool IsTextByte(unsigned char byte)
 {
     return byte >= 0x20 ? byte != 0x7F : (byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' || byte == '\r');
-}
-
-std::vector<std::string_view> Words(std::string_view line)
-{
-    std::vector<std::string_view> words;
-    size_t at = 0;
-    while (true)
-    {
-        at = line.find_first_not_of(" \t", at);
-        if (at == std::string_view::npos)
-            return words;
-        const size_t end = std::min(line.find_first_of(" \t", at), line.size());
-        words.push_back(line.substr(at, end - at));
-        at = end;
-    }
 }
 
 class Reader
@@ -40,7 +27,7 @@ public:
 
     void Directive(std::string_view line, size_t lineNumber)
     {
-        const std::vector<std::string_view> words = Words(line);
+        const std::vector<std::string_view> words = SplitFields(line, " \t");
         const std::string_view directive = words.empty() ? std::string_view("$") : words[0];
         size_t wordsUsed = 1;
         if (directive == "$source" || directive == "$image" || directive == "$variable")

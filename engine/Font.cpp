@@ -24,6 +24,7 @@
 #include "MipChain.h"
 #include "ScopedTimer.h"
 #include "Texture.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -63,22 +64,6 @@ bool CopyCoverage(const FT_Bitmap& rendered, GlyphBitmap& bitmap, int32_t paddin
         }
     }
     return true;
-}
-
-std::vector<std::string_view> SplitFields(std::string_view line)
-{
-    std::vector<std::string_view> fields;
-    size_t at = 0;
-    while (true)
-    {
-        at = line.find_first_not_of(" \t\r\v\f", at);
-        if (at == std::string_view::npos)
-            break;
-        const size_t end = std::min(line.find_first_of(" \t\r\v\f", at), line.size());
-        fields.push_back(line.substr(at, end - at));
-        at = end;
-    }
-    return fields;
 }
 
 bool ParseCode(std::string_view field, uint16_t& code)
@@ -222,14 +207,12 @@ void Font::Load(std::string name, uint32_t atlasWidth, uint32_t atlasHeight, uin
 
     const BuildSettings settings{atlasWidth, atlasHeight, pixelHeight, padding, spread, finalValue};
     // The font always ends with what a later start reads from the cache.
-    if (BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name))
-    {
-        builtAtlas = FontAtlas::HalfAtlas();
-        builtMipmaps = MipChain();
-        return;
-    }
+    const bool loaded = BuildCache(name, settings) && ReadMeta(name) && LoadAtlas(name);
+    // Uploaded or not, the build's copy of the atlas is not needed past this point.
     builtAtlas = FontAtlas::HalfAtlas();
     builtMipmaps = MipChain();
+    if (loaded)
+        return;
     // Quads without an atlas would sample whatever texture happens to be bound; empty glyphs draw
     // nothing at all.
     glyphs = requested;
@@ -256,7 +239,7 @@ bool Font::ReadMeta(const std::string& name, MetaReading& reading)
     {
         if (file.eof())
             whole = false; // the last line has no line feed: the file was cut short
-        std::vector<std::string_view> fields = SplitFields(line);
+        std::vector<std::string_view> fields = SplitFields(line, " \t\r\v\f");
         if (fields.empty())
             continue;
         if (fields[0] == "absent")

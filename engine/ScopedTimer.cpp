@@ -4,13 +4,10 @@
 
 #include "LogChannel.h"
 
-namespace
-{
-int64_t SteadyNanoseconds()
+int64_t ScopedTimer::SteadyNanoseconds()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
-} // namespace
 
 ScopedTimer::ScopedTimer(std::string timerName) : name(std::move(timerName)), startNanoseconds(SteadyNanoseconds()), stopped(false) {}
 

@@ -17,6 +17,10 @@ public:
     /// Reports the whole milliseconds since construction (truncated); later calls do nothing.
     void Stop();
 
+    /// The steady clock's reading in nanoseconds, from an epoch of its own that every process
+    /// of the machine shares.
+    static int64_t SteadyNanoseconds();
+
 private:
     std::string name;
     int64_t startNanoseconds;

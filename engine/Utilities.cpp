@@ -84,6 +84,21 @@ DynArray<std::string> SplitWords(const std::string& line)
     return words;
 }
 
+std::vector<std::string_view> SplitFields(std::string_view line, std::string_view separators)
+{
+    std::vector<std::string_view> fields;
+    size_t at = 0;
+    while (true)
+    {
+        at = line.find_first_not_of(separators, at);
+        if (at == std::string_view::npos)
+            return fields;
+        const size_t end = std::min(line.find_first_of(separators, at), line.size());
+        fields.push_back(line.substr(at, end - at));
+        at = end;
+    }
+}
+
 float SignedLineDistance(glm::vec2 a, glm::vec2 b, glm::vec2 p)
 {
     const float ab = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));

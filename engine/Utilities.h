@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <glm/vec2.hpp>
 
@@ -18,6 +20,10 @@ DynArray<std::string> ListDirectory(const std::string& folder, const std::string
 
 /// The words of `line`, split at spaces only; runs of spaces give no empty words.
 DynArray<std::string> SplitWords(const std::string& line);
+
+/// The fields of `line` between runs of the bytes in `separators`, as views into `line` (valid
+/// while it is); separators at either end or in runs give no empty fields.
+std::vector<std::string_view> SplitFields(std::string_view line, std::string_view separators);
 
 /// The signed area of the triangle a, b, p (Heron's formula, never not-a-number): positive when
 /// a, b, p turn clockwise with y up, negative otherwise and for collinear points.

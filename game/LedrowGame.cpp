@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -23,6 +22,7 @@
 #include "LogChannel.h"
 #include "Signpost.h"
 #include "PublicAddress.h"
+#include "ScopedTimer.h"
 #include "Utilities.h"
 #include "WorldShape.h"
 
@@ -55,11 +55,6 @@ void SetProjection(const Shader& shader, const glm::mat4& projection)
 {
     glUseProgram(shader.program);
     glUniformMatrix4fv(glGetUniformLocation(shader.program, "vpMatrix"), 1, GL_FALSE, glm::value_ptr(projection));
-}
-
-int64_t SteadyNanoseconds()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // A menu window fits its contents when it first appears, but its title is not part of them: the
@@ -205,7 +200,7 @@ void LedrowGame::Render()
     {
         renderPassMilliseconds.fill(0.0);
         glFinish();
-        passStartNanoseconds = SteadyNanoseconds();
+        passStartNanoseconds = ScopedTimer::SteadyNanoseconds();
     }
     float view[4];
     camera.GetViewRect(view);
@@ -341,7 +336,7 @@ void LedrowGame::MarkPassEnd(RenderPass pass)
     if (!measureRenderPasses)
         return;
     glFinish();
-    const int64_t now = SteadyNanoseconds();
+    const int64_t now = ScopedTimer::SteadyNanoseconds();
     renderPassMilliseconds[pass] = static_cast<double>(now - passStartNanoseconds) / 1e6;
     passStartNanoseconds = now;
 }

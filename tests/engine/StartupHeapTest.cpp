@@ -3,15 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "HeapBytes.h"
 #include "StartupHeap.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define LEDROW_SANITIZED_ALLOCATOR 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LEDROW_SANITIZED_ALLOCATOR 1
-#endif
-#endif
 
 namespace
 {
@@ -28,7 +21,7 @@ namespace
 TEST(StartupHeap, LargeBlocksComeFromTheReservationUntilReleased)
 {
     StartupHeap::Reserve(64u << 20);
-#if defined(LEDROW_SANITIZED_ALLOCATOR)
+#if defined(LEDROW_HEAP_FROM_SANITIZER)
     // A sanitizer's allocator is not the C library's: nothing is tuned, and nothing breaks.
     EXPECT_FALSE(StartupHeap::IsReserved());
     void* block = std::malloc(16u << 20);

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,28 @@ TEST(SplitWords, SplitsAtSpacesOnly)
         SCOPED_TRACE(c.line);
         const DynArray<std::string> words = SplitWords(c.line);
         EXPECT_EQ(std::vector<std::string>(words.begin(), words.end()), c.words);
+    }
+}
+
+TEST(SplitFields, SplitsAtRunsOfTheGivenSeparatorsOnly)
+{
+    const struct
+    {
+        const char* line;
+        const char* separators;
+        std::vector<std::string_view> fields;
+    } cases[] = {
+        {"  $source \t colourTexture ", " \t", {"$source", "colourTexture"}},
+        {"", " \t", {}},
+        {" \t \t", " \t", {}},
+        {"65 0.5\r", " \t", {"65", "0.5\r"}},
+        {"65\v0.5\r", " \t\r\v\f", {"65", "0.5"}},
+        {"one", " ", {"one"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(SplitFields(c.line, c.separators), c.fields);
     }
 }
 

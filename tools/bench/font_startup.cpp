@@ -18,7 +18,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -32,6 +31,7 @@
 #include "Font.h"
 #include "LedrowGame.h"
 #include "LogChannel.h"
+#include "ScopedTimer.h"
 #include "StartupHeap.h"
 
 extern char** environ;
@@ -39,14 +39,8 @@ extern char** environ;
 namespace
 {
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* FiguresFile = "startup-figures.txt";
-
-int64_t SteadyNanoseconds()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-}
 
 bool LogMentions(const LogChannel& channel, const char* text)
 {
@@ -75,25 +69,32 @@ std::string FrameChecksum(GLFWwindow* window)
     return text;
 }
 
+// A window with its context current and the OpenGL functions loaded; null when a step fails.
+GLFWwindow* OpenWindow(int width, int height, const char* title)
+{
+    GLFWwindow* window = glfwCreateWindow(width, height, title, nullptr, nullptr);
+    if (window == nullptr)
+        return nullptr;
+    glfwMakeContextCurrent(window);
+    return gladLoadGL(glfwGetProcAddress) != 0 ? window : nullptr;
+}
+
 // The steady clock is shared by all processes of the machine, so the parent's timestamp from
 // just before the spawn marks a child's start.
 int RunWindowChild(int64_t spawnedAt)
 {
     if (!glfwInit())
         return 1;
-    GLFWwindow* window = glfwCreateWindow(1920, 1280, "Quorvane Ledrow", nullptr, nullptr);
+    GLFWwindow* window = OpenWindow(1920, 1280, "Quorvane Ledrow");
     if (window == nullptr)
         return 1;
-    glfwMakeContextCurrent(window);
-    if (gladLoadGL(glfwGetProcAddress) == 0)
-        return 1;
     glFinish();
-    const int64_t ready = SteadyNanoseconds();
+    const int64_t ready = ScopedTimer::SteadyNanoseconds();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glfwSwapBuffers(window);
     glFinish();
-    const int64_t shown = SteadyNanoseconds();
+    const int64_t shown = ScopedTimer::SteadyNanoseconds();
     std::ofstream(FiguresFile) << (ready - spawnedAt) / 1e6 << ' ' << (shown - spawnedAt) / 1e6 << '\n';
     glfwDestroyWindow(window);
     glfwTerminate();
@@ -111,7 +112,7 @@ int RunGameChild(int64_t spawnedAt)
     game->UpdateMenus();
     game->Render();
     glFinish();
-    const int64_t composed = SteadyNanoseconds();
+    const int64_t composed = ScopedTimer::SteadyNanoseconds();
     std::ofstream(FiguresFile) << (composed - spawnedAt) / 1e6 << ' ' << (LogMentions(InfoLog, "First time set up") ? "rebuilt" : "from-cache")
                                << ' ' << FrameChecksum(game->window) << '\n';
     return 0;
@@ -125,19 +126,16 @@ int RunFontChild(int64_t spawnedAt)
         return 1;
     }
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    GLFWwindow* window = glfwCreateWindow(64, 64, "font start-up", nullptr, nullptr);
+    GLFWwindow* window = OpenWindow(64, 64, "font start-up");
     if (window == nullptr)
-        return 1;
-    glfwMakeContextCurrent(window);
-    if (gladLoadGL(glfwGetProcAddress) == 0)
         return 1;
     int result = 0;
     {
         Font font;
-        const int64_t loadStart = SteadyNanoseconds();
+        const int64_t loadStart = ScopedTimer::SteadyNanoseconds();
         font.LoadGameFont();
         glFinish();
-        const int64_t ready = SteadyNanoseconds();
+        const int64_t ready = ScopedTimer::SteadyNanoseconds();
         std::ofstream(FiguresFile) << (ready - spawnedAt) / 1e6 << ' ' << (ready - loadStart) / 1e6 << ' '
                                    << (LogMentions(InfoLog, "First time set up") ? "rebuilt" : "from-cache") << ' '
                                    << (font.HasAtlas() ? "atlas" : "no-atlas") << ' ' << font.glyphs.size() << '\n';
@@ -154,7 +152,7 @@ bool Spawn(const char* kind)
     fs::remove(FiguresFile);
     std::string self = fs::read_symlink("/proc/self/exe").string();
     std::string childFlag = kind;
-    std::string stamp = std::to_string(SteadyNanoseconds());
+    std::string stamp = std::to_string(ScopedTimer::SteadyNanoseconds());
     char* arguments[] = {self.data(), childFlag.data(), stamp.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

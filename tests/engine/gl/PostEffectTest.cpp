@@ -12,6 +12,7 @@
 #include "LogWatch.h"
 #include "Mesh.h"
 #include "PostEffect.h"
+#include "TestFiles.h"
 #include "Texture.h"
 
 namespace
@@ -20,8 +21,7 @@ namespace fs = std::filesystem;
 
 void WriteEffect(const std::string& name, const std::string& text)
 {
-    fs::create_directories("Effects");
-    std::ofstream("Effects/" + name + ".lrfx", std::ios::binary) << text;
+    WriteFile("Effects/" + name + ".lrfx", text);
 }
 
 // A 2 x 2 RGB image of one colour.

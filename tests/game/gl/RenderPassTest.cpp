@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "GLTestWindow.h"
 #include "LedrowGame.h"
 #include "LogWatch.h"
+#include "TestFiles.h"
 
 namespace
 {
@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 void WriteEffect(const std::string& name, const std::string& text)
 {
-    std::ofstream("Effects/" + name + ".lrfx", std::ios::binary | std::ios::trunc) << text;
+    WriteFile("Effects/" + name + ".lrfx", text);
 }
 
 // The texels of a channel as floats, `components` per texel (1: red only), bottom row first.
