@@ -153,6 +153,7 @@ void NetworkManager::CloseServer()
         enet_host_destroy(host);
         host = nullptr;
     }
+    peers.clear(); // their handles died with the host
     role = NetworkRole::None;
 }
 
@@ -780,6 +781,9 @@ void NetworkManager::ApplyState(Player& player, const PlayerNetState& state)
 
 void NetworkManager::BroadcastLeft(const PeerInfo& info)
 {
+    // A peer that never sent its join record was never announced and holds no number.
+    if (info.playerNumber <= 0)
+        return;
     PlayerLeftPacket left;
     CopyText(left.name, info.name);
     left.playerNumber = static_cast<uint32_t>(info.playerNumber);

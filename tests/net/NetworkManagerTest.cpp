@@ -319,35 +319,56 @@ TEST_F(NetworkLobby, LobbyLinesReachTheInfoLogButAFloodDoesNot)
     EXPECT_EQ(server.messages.count, NetworkManager::MaxMessages) << "the list keeps its newest lines";
 }
 
+// A bare connection of the library, which never sends its join record, was never announced:
+// whether it goes in the lobby or during a level, nobody hears of it.
 TEST_F(NetworkLobby, APeerThatNeverJoinedLeavesWithoutAWord)
 {
-    Host();
-    NetworkManager& ada = Join("Ada");
-    // A bare connection of the library, which never sends its join record.
-    ENetHost* silent = enet_host_create(nullptr, 1, 2, 0, 0);
-    ASSERT_NE(silent, nullptr);
-    ENetAddress address{};
-    enet_address_set_host(&address, "127.0.0.1");
-    address.port = server.host->address.port;
-    ENetPeer* peer = enet_host_connect(silent, &address, 2, 0);
-    ENetEvent event;
-    ASSERT_TRUE(Pump([&] {
-        while (enet_host_service(silent, &event, 0) > 0)
-            ;
-        return server.peers.size() == 2;
-    }));
-    EXPECT_EQ(server.GetPlayerCount(), 3);
-    enet_peer_disconnect(peer, 0);
-    ASSERT_TRUE(Pump([&] {
-        while (enet_host_service(silent, &event, 0) > 0)
-            ;
-        return server.peers.size() == 1;
-    }));
-    Settle();
-    enet_host_destroy(silent);
-    EXPECT_EQ(Lines(ada), (std::vector<std::string>{"Welcome to Den, Ada. You are player 1."}));
-    EXPECT_EQ(Lines(server), (std::vector<std::string>{"Ada has joined the server."}));
-    EXPECT_EQ(ada.ownPlayerNumber, 1);
+    for (const bool duringLevel : {false, true})
+    {
+        SCOPED_TRACE(duringLevel ? "during a level" : "in the lobby");
+        Host();
+        NetworkManager& ada = Join("Ada");
+        // The host's lines last from one round to the next; nothing may follow Ada's arrival.
+        const std::vector<std::string> hostLines = Lines(server);
+        ASSERT_EQ(hostLines.back(), "Ada has joined the server.");
+        if (duringLevel)
+            PlayTogether();
+        ENetHost* silent = enet_host_create(nullptr, 1, 2, 0, 0);
+        ASSERT_NE(silent, nullptr);
+        ENetAddress address{};
+        enet_address_set_host(&address, "127.0.0.1");
+        address.port = server.host->address.port;
+        ENetPeer* peer = enet_host_connect(silent, &address, 2, 0);
+        ENetEvent event;
+        ASSERT_TRUE(Pump([&] {
+            while (enet_host_service(silent, &event, 0) > 0)
+                ;
+            return server.peers.size() == 2;
+        }));
+        if (!duringLevel)
+        {
+            EXPECT_EQ(server.GetPlayerCount(), 3);
+        }
+        enet_peer_disconnect(peer, 0);
+        ASSERT_TRUE(Pump([&] {
+            while (enet_host_service(silent, &event, 0) > 0)
+                ;
+            return std::none_of(server.peers.begin(), server.peers.end(),
+                                [](const auto& entry) { return entry.second.playerNumber < 0 && entry.second.connected; });
+        }));
+        Settle();
+        enet_host_destroy(silent);
+        EXPECT_EQ(Lines(ada), (std::vector<std::string>{"Welcome to Den, Ada. You are player 1."}));
+        EXPECT_EQ(Lines(server), hostLines);
+        EXPECT_EQ(ada.ownPlayerNumber, 1);
+        // The next round starts from an empty lobby.
+        server.level = nullptr;
+        for (auto& client : clients)
+            client->level = nullptr;
+        clients.clear();
+        server.Shutdown();
+        levels.clear();
+    }
 }
 
 TEST_F(NetworkLobby, CallsOutsideTheirRoleAreLoggedAndChangeNothing)
