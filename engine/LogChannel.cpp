@@ -23,6 +23,18 @@ LogChannel::~LogChannel()
 
 void LogChannel::EndMessage()
 {
+    WriteLine();
+    if (pause)
+        Platform::WaitForKeyPress();
+}
+
+void LogChannel::EndMessageWithoutWaiting()
+{
+    WriteLine();
+}
+
+void LogChannel::WriteLine()
+{
     std::string text = lineBuffer.str();
     history.PushBack(text);
     file << text << '\n';
@@ -33,8 +45,6 @@ void LogChannel::EndMessage()
         std::cout.flush();
     }
     lineBuffer.str(std::string());
-    if (pause)
-        Platform::WaitForKeyPress();
 }
 
 std::string LogLocation(const char* sourcePath, int line)

@@ -32,6 +32,10 @@ public:
     /// when the channel echoes, empties the buffer and, on a pausing channel, waits for a key.
     void EndMessage();
 
+    /// Ends the current line as `EndMessage` does but never waits for a key, whatever the channel:
+    /// for the lines a remote peer can cause, which must never hold up the frame loop.
+    void EndMessageWithoutWaiting();
+
     /// The capitalised name, as it tags console lines.
     const std::string& GetName() const { return name; }
     /// Every line ended on this channel, oldest first. Never shrinks.
@@ -41,6 +45,8 @@ public:
     void ClearHistory() { history.Clear(); }
 
 private:
+    void WriteLine();
+
     std::string name;
     std::ofstream file;
     bool echo;
