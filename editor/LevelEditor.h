@@ -264,6 +264,13 @@ public:
     void OpenLoadDialog();
 
 private:
+    static float Distance(glm::vec2 a, glm::vec2 b);
+    /// The angle of a rotate-handle release at offset `d` from the gizmo's centre: no turn when
+    /// the handle is let go where it started.
+    static float RotateAngle(glm::vec2 d);
+    /// A point's place in a shape of `count` points, wrapped.
+    static int32_t Wrapped(int32_t index, uint32_t count);
+
     /// After every change: the selectable list, then the selection from the selected flags.
     void SyncSelection();
     void UpdateSelectionCentre();
