@@ -485,13 +485,8 @@ void LevelEditor::OnKey(uint32_t key, bool pressed, bool alt, bool ctrl, bool sh
         {
             LeaveEditMode();
         }
-        else if (selection.count == 1)
-        {
-            Selectable* only = SelectableAt(selection[0]);
-            const uint32_t type = only != nullptr ? only->GetSelectableType() : SelectableLevelStart;
-            if (type == SelectableWorldShape || type == SelectableWaypoint || type == SelectableSignpost)
-                EnableEditMode();
-        }
+        else
+            EnableEditMode();
         break;
     default:
         break;
@@ -705,16 +700,28 @@ void LevelEditor::DeleteSelection()
     AddAction(std::make_unique<Action_DeleteSelection>(selection, *this));
 }
 
+bool LevelEditor::SelectionIsEditable() const
+{
+    if (selection.count != 1)
+        return false;
+    Selectable* only = SelectableAt(selection[0]);
+    const uint32_t type = only != nullptr ? only->GetSelectableType() : SelectableLevelStart;
+    return type == SelectableWorldShape || type == SelectableWaypoint || type == SelectableSignpost;
+}
+
+bool LevelEditor::LeftDragHeld() const
+{
+    return bandActive || gizmoHandle != GizmoNone;
+}
+
 void LevelEditor::EnableEditMode()
 {
-    if (editMode || selection.count != 1)
+    // A band's release replaces the selection, and a gizmo's release moves it: edit mode begun
+    // under either would be left on the wrong object, or on none.
+    if (editMode || LeftDragHeld() || !SelectionIsEditable())
         return;
     Selectable* object = SelectableAt(selection[0]);
-    if (object == nullptr)
-        return;
     const uint32_t type = object->GetSelectableType();
-    if (type != SelectableWorldShape && type != SelectableWaypoint && type != SelectableSignpost)
-        return;
     editMode = true;
     editedType = type;
     shapeEdit = std::make_unique<ShapeEditState>();

@@ -223,8 +223,13 @@ public:
     /// Leaves edit mode, records the deletion of the selected objects (the level start stays)
     /// and empties the selection.
     void DeleteSelection();
-    /// Turns edit mode on for the first selected object.
+    /// Turns edit mode on for the only selected object, when it is a world shape, waypoint or
+    /// signpost and no rubber band or gizmo drag is held; otherwise does nothing.
     void EnableEditMode();
+    /// True when exactly one object is selected and it is a world shape, waypoint or signpost.
+    bool SelectionIsEditable() const;
+    /// True while a left press holds a rubber band or a gizmo handle, until its release.
+    bool LeftDragHeld() const;
     /// Turns edit mode off; a point, handle or waypoint drag in progress is put back first.
     void LeaveEditMode();
 

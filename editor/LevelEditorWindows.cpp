@@ -310,12 +310,9 @@ void LevelEditor::DrawEditPanel()
 {
     PlaceFirstTime(FirstPanelPlace);
     ImGui::Begin("Info/Edit panel");
-    Selectable* only = selection.count == 1 ? SelectableAt(selection[0]) : nullptr;
-    const uint32_t onlyType = only != nullptr ? only->GetSelectableType() : SelectableLevelStart;
-    const bool editable =
-        onlyType == SelectableWorldShape || onlyType == SelectableWaypoint || onlyType == SelectableSignpost;
+    const bool editable = SelectionIsEditable();
 
-    ImGui::BeginDisabled(!editable);
+    ImGui::BeginDisabled(!editable || LeftDragHeld());
     if (!editMode)
     {
         if (ImGui::Button("Enable edit mode"))

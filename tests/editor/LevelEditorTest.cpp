@@ -262,6 +262,57 @@ TEST(LevelEditorModes, EditModeNeedsOneEditableObjectAndEscapeEndsTheToolFirst)
     EXPECT_FALSE(editor->editMode);
 }
 
+TEST(LevelEditorModes, EditModeNeverStartsWhileABandOrAGizmoDragIsHeld)
+{
+    // The square is selected; a left press starts a band on empty space or grabs the gizmo's
+    // free-move handle; edit mode is asked for; the middle button drags the square's point (1, 1);
+    // the left button is let go over the triangle or on empty space, then the middle button.
+    const struct
+    {
+        const char* name;
+        glm::vec2 leftPress;
+        glm::vec2 leftRelease;
+        bool byKey; ///< E, or the edit panel's "Enable edit mode"
+    } cases[] = {
+        {"band let go over the triangle, E", {4.5f, -0.5f}, {6.0f, 0.5f}, true},
+        {"band let go over the triangle, the panel", {4.5f, -0.5f}, {6.0f, 0.5f}, false},
+        {"band let go on empty space, E", {4.5f, -0.5f}, {4.0f, -0.6f}, true},
+        {"gizmo drag, E", {0.6f, 0.6f}, {2.0f, 2.0f}, true},
+        {"gizmo drag, the panel", {0.6f, 0.6f}, {2.0f, 2.0f}, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EditorHarness editor;
+        FillSmallLevel(*editor);
+        const std::vector<uint8_t> original = LevelBytes(editor.level());
+        editor.Click({0.25f, 0.75f});
+        ASSERT_EQ(Selection(*editor), std::vector<uint32_t>{1});
+
+        editor.Press(c.leftPress);
+        ASSERT_TRUE(editor->bandActive || editor->gizmoHandle == GizmoMoveFree);
+        if (c.byKey)
+            editor.Key(GLFW_KEY_E);
+        else
+            editor->EnableEditMode();
+        EXPECT_FALSE(editor->editMode) << "refused while the left button is held";
+        editor.Press({1.0f, 1.0f}, 2);
+        editor.Frame({1.5f, 1.5f});
+        editor.Release(c.leftRelease);
+        editor.Release(c.leftRelease, 2);
+        EXPECT_TRUE(!editor->editMode || editor->selection.count == 1) << "edit mode without exactly one selected object";
+
+        // The level holds only what the history records: undone, it is the level as it was.
+        const std::vector<uint8_t> edited = LevelBytes(editor.level());
+        while (editor->CanUndo())
+            editor->Undo();
+        EXPECT_EQ(LevelBytes(editor.level()), original);
+        while (editor->CanRedo())
+            editor->Redo();
+        EXPECT_EQ(LevelBytes(editor.level()), edited);
+    }
+}
+
 TEST(LevelEditorModes, KeysNeedControlWhereTheyAskForItAndNothingElseHasTheKeyboard)
 {
     EditorHarness editor;
