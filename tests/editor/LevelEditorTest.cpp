@@ -7,8 +7,10 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "Action_AddSignpost.h"
 #include "Action_AddTrinket.h"
 #include "Action_AddWorldGeo.h"
+#include "Action_ChangeSignpost.h"
 #include "Action_ChangeSpline.h"
 #include "Action_DeleteSelection.h"
 #include "Action_MoveVertex.h"
@@ -613,6 +615,20 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
         shape.points[0].surfaceType = bottom;
         return shape;
     };
+    // Three rectangles of two edges 4000 long and one of two edges `lastWidth` long, costing
+    // 80,036 each (8 for the shape, 4 for each point, 1 for each compiled point; an edge compiles
+    // to 2 x trunc(5 x length + 0.5) + 2 points, at most 40,002, and a short end 0.2 long to 4)
+    // and 36 + 4 x trunc(5 x lastWidth + 0.5) for the last. Answers what they cost.
+    auto addLongRectangles = [&](LevelEditor& e, float lastWidth) {
+        uint64_t total = 0;
+        for (int k = 0; k < 4; ++k)
+        {
+            const WorldShape shape = rectangle({-4000.0f, static_cast<float>(k)}, k < 3 ? 4000.0f : lastWidth);
+            total += Level::ShapeLoadCost(shape.points.count, shape.MeasureCompiled());
+            e.AddAction(std::make_unique<Action_AddWorldGeo>(shape));
+        }
+        return total;
+    };
     const struct
     {
         const char* name;
@@ -631,20 +647,21 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
          "beyond the edge of the world"},
         {"cost",
          [&](LevelEditor& e) {
-             // An edge compiles to 2 x trunc(5 x length + 0.5) + 2 points, at most 40,002, and a
-             // short end 0.2 long to 4. Three rectangles of two such long edges cost 80,036 each
-             // (8 for the shape, 4 for each point, 1 for each compiled point), and one whose long
-             // edges are 492.8 long the remaining 9,892: 250,000 in all.
-             uint64_t total = 0;
-             for (int k = 0; k < 4; ++k)
-             {
-                 const WorldShape shape = rectangle({-4000.0f, static_cast<float>(k)}, k < 3 ? 4000.0f : 492.8f);
-                 total += Level::ShapeLoadCost(shape.points.count, shape.MeasureCompiled());
-                 e.AddAction(std::make_unique<Action_AddWorldGeo>(shape));
-             }
-             ASSERT_EQ(total, Level::MaxLoadCost);
+             // The last rectangle's 9,892 make 250,000 in all.
+             ASSERT_EQ(addLongRectangles(e, 492.8f), Level::MaxLoadCost);
          },
          [](LevelEditor&) { return std::make_unique<Action_AddTrinket>(glm::vec2(0.0f, 50.0f)); },
+         "too large to load"},
+        {"cost of a signpost's text",
+         [&](LevelEditor& e) {
+             // 9,884 for the last rectangle, 8 for a signpost and its text of 15 bytes (a unit for
+             // every 16): 250,000.
+             const uint64_t shapes = addLongRectangles(e, 492.4f);
+             e.AddAction(std::make_unique<Action_AddSignpost>(glm::vec2(0.0f, 50.0f)));
+             e.AddAction(std::make_unique<Action_ChangeSignpost>(5, "Your Text Here", "fifteen bytes.."));
+             ASSERT_EQ(shapes + Level::SignpostLoadCost(e.level->signposts[0]), Level::MaxLoadCost);
+         },
+         [](LevelEditor&) { return std::make_unique<Action_ChangeSignpost>(5, "fifteen bytes..", "sixteen bytes..."); },
          "too large to load"},
         {"magnet fields, which are no limit",
          [&](LevelEditor& e) {
