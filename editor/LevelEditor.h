@@ -75,9 +75,12 @@ public:
     static constexpr float SmallestGridSpacing = 0.03125f;
     static constexpr float LargestGridSpacing = 8.0f;
     static constexpr float DefaultGridSpacing = 0.25f;
-    /// The grid draws at most this many lines across each way, widening its step by whole
-    /// multiples of the spacing when zoomed far out, so that a frame stays bounded.
-    static constexpr uint32_t MostGridLines = 400;
+    /// The grid draws at most this many lines across each way, so that a frame stays bounded
+    /// however far out the view is zoomed: more lines than a 4K screen has pixels across, so every
+    /// view whose lines can be told apart shows every one of them, and with them every snapping
+    /// position. A view wider than that doubles the drawn step until it fits, so that the lines
+    /// still fall on snapping positions.
+    static constexpr uint32_t MostGridLines = 4096;
 
     /// Every selectable object of the level: the level start, then the world shapes, trinkets,
     /// waypoints and signposts in their array order. Points into the level's arrays; rebuilt

@@ -89,16 +89,60 @@ TEST(LevelEditorGrid, HoldingGSnapsToTheSpacingFromTheOriginWhateverTheDrawnGrid
     EXPECT_EQ(editor.level().trinkets[0].position, glm::vec2(1.25f, 3.0f));
 }
 
-TEST(LevelEditorGrid, ZoomedFarOutTheGridStaysBounded)
+TEST(LevelEditorGrid, EveryOrdinaryViewDrawsEveryLineAndAFarViewStaysBounded)
 {
-    EditorHarness editor;
-    editor->gridSpacing = LevelEditor::SmallestGridSpacing;
-    editor.camera.viewHeight = 2.0e6f;
-    editor.camera.centreX = 9.0e5f;
-    LineRenderer lines;
-    editor->Draw(lines);
-    EXPECT_LT(lines.SegmentCount(), 4u * LevelEditor::MostGridLines + 200u);
-    EXPECT_GT(lines.SegmentCount(), 100u) << "a coarser grid is still drawn";
+    const struct
+    {
+        const char* name;
+        float viewHeight;
+        float centreX;
+        float spacing;
+        /// The lines across and up and down, and the step between them as a multiple of the
+        /// spacing; 0 lines: only bounded.
+        uint32_t vertical, horizontal;
+        float step;
+    } cases[] = {
+        // x from -7.5 to 7.5 and y from -5 to 5: the lines strictly inside.
+        {"the first view, smallest spacing", 10.0f, 0.0f, LevelEditor::SmallestGridSpacing, 479, 319, 1.0f},
+        {"the first view", 10.0f, 0.0f, LevelEditor::DefaultGridSpacing, 59, 39, 1.0f},
+        {"zoomed out, smallest spacing", 80.0f, 0.0f, LevelEditor::SmallestGridSpacing, 3839, 2559, 1.0f},
+        {"zoomed out past a line a pixel", 200.0f, 0.0f, LevelEditor::SmallestGridSpacing, 0, 0, 0.0f},
+        {"far out and zoomed far out", 2.0e6f, 9.0e5f, LevelEditor::SmallestGridSpacing, 0, 0, 0.0f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EditorHarness editor;
+        editor->gridSpacing = c.spacing;
+        editor.camera.viewHeight = c.viewHeight;
+        editor.camera.centreX = c.centreX;
+        LineRenderer lines;
+        editor->Draw(lines);
+        std::vector<float> across;
+        uint32_t upAndDown = 0;
+        for (size_t i = 0; i + 1 < lines.positions.size(); i += 2)
+        {
+            if (lines.colours[i] != glm::vec3(0.2f, 0.2f, 0.2f))
+                continue;
+            const glm::vec2 a = lines.positions[i];
+            const glm::vec2 b = lines.positions[i + 1];
+            if (a.x == b.x)
+                across.push_back(a.x);
+            else if (a.y == b.y)
+                ++upAndDown;
+        }
+        if (c.vertical == 0)
+        {
+            EXPECT_LE(across.size(), LevelEditor::MostGridLines + 1u);
+            EXPECT_LE(upAndDown, LevelEditor::MostGridLines + 1u);
+            EXPECT_GT(across.size(), 100u) << "a coarser grid is still drawn";
+            continue;
+        }
+        EXPECT_EQ(across.size(), c.vertical);
+        EXPECT_EQ(upAndDown, c.horizontal);
+        for (float x : across)
+            ASSERT_EQ(std::fmod(x, c.spacing * c.step), 0.0f) << x << " is no snapping position";
+    }
 }
 
 TEST(LevelEditorSelection, RepeatedClicksCycleThroughOverlappingObjects)
