@@ -77,11 +77,12 @@ public:
     /// Where "OK" and "Cancel" were drawn in the last frame that showed the dialog.
     const Face& OkFace() const { return okFace; }
     const Face& CancelFace() const { return cancelFace; }
+
+private:
     /// The side of the square resize grips in the lower corners of a window of the current
     /// user-interface style, pixels. Needs a current user-interface context.
     static float ResizeGripSize();
 
-private:
     std::string key;
     std::string title;
     std::string extension;

@@ -486,7 +486,9 @@ void LevelEditor::OnKey(uint32_t key, bool pressed, bool alt, bool ctrl, bool sh
             LeaveEditMode();
         }
         else
+        {
             EnableEditMode();
+        }
         break;
     default:
         break;

@@ -592,7 +592,7 @@ bool StartsAnInexactDrag(LevelEditor& editor, glm::vec2 at, uint32_t button)
 {
     if (!editor.editMode)
     {
-        const uint32_t handle = button == 0 && !editor.bandActive ? editor.HitTestGizmo(at) : GizmoNone;
+        const uint32_t handle = button == 0 ? editor.HitTestGizmo(at) : GizmoNone;
         if (handle == GizmoNone)
             return false;
         if (handle == GizmoRotate || !OnFineGrid(editor.selectionCentre))
