@@ -27,7 +27,8 @@ void Action_ChangeSignpost::Undo(LevelEditor& editor)
     signpost->text = oldText;
 }
 
-void Action_ChangeSignpost::ListChanged(const LevelEditor&, DynArray<uint32_t>&) const
+void Action_ChangeSignpost::ListChanged(const LevelEditor&, DynArray<uint32_t>& indices) const
 {
-    // A text has no limit in a level file.
+    // A longer text costs the loader more.
+    indices.PushBack(target);
 }

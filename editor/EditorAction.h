@@ -47,8 +47,8 @@ public:
     /// A few words naming the change in the editor's log ("add trinket").
     virtual const char* Describe() const = 0;
     /// Appends the selectable indices of the objects that the last `Apply` added or changed in a
-    /// way that could take them beyond the level's limits (new places, new edges), as they stand
-    /// in the editor's rebuilt list after it; objects only removed are left out.
+    /// way that could take them beyond the level's limits (new places, new edges, longer texts),
+    /// as they stand in the editor's rebuilt list after it; objects only removed are left out.
     virtual void ListChanged(const LevelEditor& editor, DynArray<uint32_t>& indices) const = 0;
 
 protected:

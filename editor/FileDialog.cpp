@@ -1,6 +1,7 @@
 #include "FileDialog.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -43,7 +44,11 @@ bool FileDialog::Display(const std::string& dialogKey, ImGuiWindowFlags flags, I
     if (ImGui::Begin(windowName.c_str(), nullptr, flags))
     {
         ImGui::TextUnformatted(folder.c_str());
-        const float footer = ImGui::GetFrameHeightWithSpacing() * 2.0f + ImGui::GetStyle().ItemSpacing.y;
+        // The buttons sit above the window's resize grips, which take a press before anything
+        // under them: a button in a corner would resize the dialog rather than be pressed.
+        const ImGuiStyle& style = ImGui::GetStyle();
+        const float footer = ImGui::GetFrameHeightWithSpacing() * 2.0f + style.ItemSpacing.y +
+                             std::max(0.0f, ResizeGripSize() - style.WindowPadding.y - style.ItemSpacing.y);
         int32_t clicked = -1;
         bool doubleClicked = false;
         if (ImGui::BeginChild("entries", ImVec2(0.0f, -footer), true))
@@ -83,13 +88,27 @@ bool FileDialog::Display(const std::string& dialogKey, ImGuiWindowFlags flags, I
         ImGui::BeginDisabled(nameless);
         if (ImGui::Button("OK"))
             Confirm();
+        okFace = {ImGui::GetItemRectMin(), ImGui::GetItemRectMax()};
         ImGui::EndDisabled();
         ImGui::SameLine();
         if (ImGui::Button("Cancel"))
             Cancel();
+        cancelFace = {ImGui::GetItemRectMin(), ImGui::GetItemRectMax()};
     }
+    // Escape cancels, unless it is ending an edit in a field of another window.
+    const bool escape = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    if (escape && !finishedThisFrame &&
+        (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) || !ImGui::IsAnyItemActive()))
+        Cancel();
     ImGui::End();
     return finishedThisFrame;
+}
+
+float FileDialog::ResizeGripSize()
+{
+    // As large as the library draws its grips (it takes presses in a little less).
+    const float fontSize = ImGui::GetFontSize();
+    return std::floor(std::max(fontSize * 1.35f, ImGui::GetStyle().WindowRounding + 1.0f + fontSize * 0.2f));
 }
 
 std::string FileDialog::GetFilePathName() const

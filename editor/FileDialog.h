@@ -23,6 +23,13 @@ public:
     /// The file-name field's buffer, terminator included.
     static constexpr uint32_t NameCapacity = 256;
 
+    /// A button's rectangle in window pixels: its smallest and largest corner.
+    struct Face
+    {
+        ImVec2 min{0.0f, 0.0f};
+        ImVec2 max{0.0f, 0.0f};
+    };
+
     /// One line of the listing.
     struct Entry
     {
@@ -35,7 +42,9 @@ public:
     void OpenDialog(const std::string& key, const std::string& title, const std::string& extension,
                     const std::string& folder);
     /// Draws the dialog of `key`, if it is the one shown, as a window with `flags` sized between
-    /// `minSize` and `maxSize`. True in the frame in which the user confirmed or cancelled it.
+    /// `minSize` and `maxSize`. True in the frame in which the user confirmed or cancelled it
+    /// (Escape cancels it, unless a field of another window is being edited). Its buttons stay
+    /// clear of the window's resize grips, so a press anywhere on a button's face presses it.
     bool Display(const std::string& key, ImGuiWindowFlags flags, ImVec2 minSize, ImVec2 maxSize);
     /// True when the dialog was closed by confirming a file name.
     bool IsOk() const { return confirmed; }
@@ -65,7 +74,15 @@ public:
     /// Closes the frame's dialog without a file.
     void Cancel();
 
+    /// Where "OK" and "Cancel" were drawn in the last frame that showed the dialog.
+    const Face& OkFace() const { return okFace; }
+    const Face& CancelFace() const { return cancelFace; }
+
 private:
+    /// The side of the square resize grips in the lower corners of a window of the current
+    /// user-interface style, pixels. Needs a current user-interface context.
+    static float ResizeGripSize();
+
     std::string key;
     std::string title;
     std::string extension;
@@ -77,4 +94,6 @@ private:
     bool finishedThisFrame = false;
     bool listingCut = false;
     int32_t selectedEntry = -1;
+    Face okFace;
+    Face cancelFace;
 };

@@ -75,9 +75,12 @@ public:
     static constexpr float SmallestGridSpacing = 0.03125f;
     static constexpr float LargestGridSpacing = 8.0f;
     static constexpr float DefaultGridSpacing = 0.25f;
-    /// The grid draws at most this many lines across each way, widening its step by whole
-    /// multiples of the spacing when zoomed far out, so that a frame stays bounded.
-    static constexpr uint32_t MostGridLines = 400;
+    /// The grid draws at most this many lines across each way, so that a frame stays bounded
+    /// however far out the view is zoomed: more lines than a 4K screen has pixels across, so every
+    /// view whose lines can be told apart shows every one of them, and with them every snapping
+    /// position. A view wider than that doubles the drawn step until it fits, so that the lines
+    /// still fall on snapping positions.
+    static constexpr uint32_t MostGridLines = 4096;
 
     /// Every selectable object of the level: the level start, then the world shapes, trinkets,
     /// waypoints and signposts in their array order. Points into the level's arrays; rebuilt
@@ -223,8 +226,13 @@ public:
     /// Leaves edit mode, records the deletion of the selected objects (the level start stays)
     /// and empties the selection.
     void DeleteSelection();
-    /// Turns edit mode on for the first selected object.
+    /// Turns edit mode on for the only selected object, when it is a world shape, waypoint or
+    /// signpost and no rubber band or gizmo drag is held; otherwise does nothing.
     void EnableEditMode();
+    /// True when exactly one object is selected and it is a world shape, waypoint or signpost.
+    bool SelectionIsEditable() const;
+    /// True while a left press holds a rubber band or a gizmo handle, until its release.
+    bool LeftDragHeld() const;
     /// Turns edit mode off; a point, handle or waypoint drag in progress is put back first.
     void LeaveEditMode();
 
@@ -264,6 +272,13 @@ public:
     void OpenLoadDialog();
 
 private:
+    static float Distance(glm::vec2 a, glm::vec2 b);
+    /// The angle of a rotate-handle release at offset `d` from the gizmo's centre: no turn when
+    /// the handle is let go where it started.
+    static float RotateAngle(glm::vec2 d);
+    /// A point's place in a shape of `count` points, wrapped.
+    static int32_t Wrapped(int32_t index, uint32_t count);
+
     /// After every change: the selectable list, then the selection from the selected flags.
     void SyncSelection();
     void UpdateSelectionCentre();

@@ -235,7 +235,7 @@ def scenario(binary, close_tool):
         game.key("ctrl+z")
         game.verbose.wait("Editor: undid add signpost.")
         game.menu("Save with new name")
-        name_field = (LAYOUT["Save as...##SaveDialogueKey"][0] + 600, LAYOUT["Save as...##SaveDialogueKey"][1] + 566)
+        name_field = (LAYOUT["Save as...##SaveDialogueKey"][0] + 600, LAYOUT["Save as...##SaveDialogueKey"][1] + 536)
         game.press(*name_field)
         game.type(LEVEL_NAME)
         # Held for a few frames: the user-interface library reads keys once a frame.
@@ -262,7 +262,7 @@ def scenario(binary, close_tool):
         game.menu("Load level")
         left, top, _, _ = LAYOUT["Load level...##LoadDialogueKey"]
         game.press(left + 120, top + 107 + LIST_ROW)  # the second entry, after ".."
-        game.press(left + 45, top + 600)  # "OK", above the window's resize grip in its corner
+        game.press(left + 30, top + 578)  # the middle of "OK"
         game.info.wait('Loaded the level "%s".' % LEVEL_PATH)
         game.move_to(*to_window(5, -3))
         loaded = game.screenshot("loaded.png")

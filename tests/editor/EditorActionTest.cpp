@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include "Action_AddSignpost.h"
@@ -548,6 +549,101 @@ std::unique_ptr<EditorAction> RandomAction(LevelEditor& editor, std::mt19937& ra
     }
     }
 }
+/// Where the test's mouse goes next: a random quarter point, or one where a press does
+/// something: an object, a shape's point, a waypoint's end or a handle of the gizmo. Always on
+/// the fine grid.
+glm::vec2 RandomCursor(LevelEditor& editor, std::mt19937& random)
+{
+    auto pick = [&](uint32_t count) { return std::uniform_int_distribution<uint32_t>(0, count - 1)(random); };
+    const glm::vec2 quarter(static_cast<float>(static_cast<int>(pick(65)) - 32) * 0.25f,
+                            static_cast<float>(static_cast<int>(pick(65)) - 32) * 0.25f);
+    glm::vec2 target = quarter;
+    Selectable* object = editor.SelectableAt(pick(editor.selectables.count));
+    switch (pick(4))
+    {
+    case 0: target = object->GetPosition(); break;
+    case 1:
+        if (object->GetSelectableType() == SelectableWorldShape)
+        {
+            const WorldShape& shape = *static_cast<WorldShape*>(object);
+            target = shape.PointAt(static_cast<int32_t>(pick(shape.points.count))).position;
+        }
+        else if (object->GetSelectableType() == SelectableWaypoint)
+        {
+            target = pick(2) == 0 ? static_cast<Waypoint*>(object)->endA : static_cast<Waypoint*>(object)->endB;
+        }
+        break;
+    case 2:
+    {
+        const float s = 0.025f * editor.camera->viewHeight;
+        const glm::vec2 handles[] = {{0.0f, 0.0f}, {2.0f * s, 0.0f}, {0.0f, 2.0f * s}};
+        target = editor.selectionCentre + handles[pick(3)];
+        break;
+    }
+    default: break;
+    }
+    return OnFineGrid(target) ? target : quarter;
+}
+
+/// True when a press of `button` at `at` would begin a drag whose recorded step need not undo to
+/// the exact bytes: the rotate handle, a move of objects off the fine grid, a handle of a curve
+/// (which turns its partner with it), or a point of a shape or waypoint off the fine grid.
+bool StartsAnInexactDrag(LevelEditor& editor, glm::vec2 at, uint32_t button)
+{
+    if (!editor.editMode)
+    {
+        const uint32_t handle = button == 0 ? editor.HitTestGizmo(at) : GizmoNone;
+        if (handle == GizmoNone)
+            return false;
+        if (handle == GizmoRotate || !OnFineGrid(editor.selectionCentre))
+            return true;
+        for (uint32_t index : editor.selection)
+            if (!OnFineGrid(editor, index))
+                return true;
+        return false;
+    }
+    Selectable* edited = editor.EditedObject();
+    if (edited == nullptr || edited->GetSelectableType() == SelectableSignpost)
+        return false;
+    if (!OnFineGrid(editor, editor.selection[0]))
+        return true;
+    if (edited->GetSelectableType() != SelectableWorldShape)
+        return false;
+    ShapeEditState probe;
+    probe.Pick(*static_cast<WorldShape*>(edited), at, LevelEditor::PickRadius);
+    return probe.elementKind == ElementHandleA || probe.elementKind == ElementHandleB;
+}
+
+/// A point, handle or waypoint end follows the cursor: the level holds a preview of the drag.
+bool DragShown(const LevelEditor& editor)
+{
+    return (editor.shapeEdit && editor.shapeEdit->IsDragging()) || editor.waypointDrag;
+}
+
+/// One random piece of the designer's input: a press or release of any button (a band, a gizmo
+/// drag, a pick in edit mode), E, Escape or Delete, in any order.
+void RandomInput(EditorHarness& editor, std::mt19937& random)
+{
+    auto pick = [&](uint32_t count) { return std::uniform_int_distribution<uint32_t>(0, count - 1)(random); };
+    const glm::vec2 at = RandomCursor(*editor, random);
+    const uint32_t roll = pick(10);
+    if (roll < 6)
+    {
+        const uint32_t button = roll % 3;
+        if (editor.input->buttonsDown.count(static_cast<int32_t>(button)) > 0)
+            editor.Release(at, button);
+        else if (!StartsAnInexactDrag(*editor, at, button))
+            editor.Press(at, button);
+        return;
+    }
+    editor.Frame(at);
+    if (roll < 8)
+        editor.Key(GLFW_KEY_E);
+    else if (roll < 9)
+        editor.Key(GLFW_KEY_ESCAPE);
+    else
+        editor.Key(GLFW_KEY_DELETE);
+}
 } // namespace
 
 TEST(EditorHistory, RandomSequencesUndoAndRedoToTheExactBytesOfEveryStep)
@@ -562,16 +658,41 @@ TEST(EditorHistory, RandomSequencesUndoAndRedoToTheExactBytesOfEveryStep)
         // first k actions applied.
         std::vector<std::vector<uint8_t>> expected{LevelBytes(editor.level())};
         uint32_t applied = 0;
-        for (int step = 0; step < 120; ++step)
+        uint32_t recordedByInput = 0;
+        for (int step = 0; step < 240; ++step)
         {
-            const uint32_t roll = std::uniform_int_distribution<uint32_t>(0, 9)(random);
-            if (roll < 2)
+            const uint32_t roll = std::uniform_int_distribution<uint32_t>(0, 19)(random);
+            const int32_t indexBefore = editor->actionIndex;
+            if (roll < 3)
             {
                 editor->Undo();
             }
-            else if (roll < 4)
+            else if (roll < 6)
             {
                 editor->Redo();
+            }
+            else if (roll < 10)
+            {
+                RandomInput(editor, random);
+                ASSERT_TRUE(!editor->editMode || (editor->selection.count == 1 && editor->shapeEdit))
+                    << "edit mode without exactly one selected object, step " << step;
+                if (editor->actionIndex == indexBefore + 1)
+                {
+                    // The input recorded a step (the Delete key, a released drag, a new point).
+                    ASSERT_FALSE(DragShown(*editor));
+                    expected.resize(static_cast<size_t>(editor->actionIndex) + 1);
+                    expected.push_back(LevelBytes(editor.level()));
+                    ++recordedByInput;
+                    continue;
+                }
+                ASSERT_EQ(editor->actionIndex, indexBefore) << "step " << step;
+                if (DragShown(*editor))
+                    continue;
+            }
+            else if (DragShown(*editor))
+            {
+                // The editor's own steps wait for a drag to end, as the designer's hand does.
+                continue;
             }
             else if (std::unique_ptr<EditorAction> action = RandomAction(*editor, random))
             {
@@ -585,6 +706,18 @@ TEST(EditorHistory, RandomSequencesUndoAndRedoToTheExactBytesOfEveryStep)
             ASSERT_EQ(LevelBytes(editor.level()), expected[static_cast<size_t>(editor->actionIndex + 1)]) << "step " << step;
         }
         EXPECT_GT(applied, 40u) << "the sequence must do something";
+        EXPECT_GT(recordedByInput, 0u) << "and so must the input";
+        const int32_t indexBeforeReleases = editor->actionIndex;
+        for (uint32_t button = 0; button < 3; ++button)
+            if (editor.input->buttonsDown.count(static_cast<int32_t>(button)) > 0)
+                editor.Release({0.0f, 0.0f}, button);
+        if (editor->actionIndex != indexBeforeReleases)
+        {
+            // A drag let go records its step.
+            expected.resize(static_cast<size_t>(editor->actionIndex) + 1);
+            expected.push_back(LevelBytes(editor.level()));
+        }
+        ASSERT_EQ(expected.size(), editor->actions.count + 1);
         while (editor->CanUndo())
         {
             editor->Undo();

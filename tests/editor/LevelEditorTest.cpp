@@ -7,8 +7,10 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "Action_AddSignpost.h"
 #include "Action_AddTrinket.h"
 #include "Action_AddWorldGeo.h"
+#include "Action_ChangeSignpost.h"
 #include "Action_ChangeSpline.h"
 #include "Action_DeleteSelection.h"
 #include "Action_MoveVertex.h"
@@ -87,16 +89,60 @@ TEST(LevelEditorGrid, HoldingGSnapsToTheSpacingFromTheOriginWhateverTheDrawnGrid
     EXPECT_EQ(editor.level().trinkets[0].position, glm::vec2(1.25f, 3.0f));
 }
 
-TEST(LevelEditorGrid, ZoomedFarOutTheGridStaysBounded)
+TEST(LevelEditorGrid, EveryOrdinaryViewDrawsEveryLineAndAFarViewStaysBounded)
 {
-    EditorHarness editor;
-    editor->gridSpacing = LevelEditor::SmallestGridSpacing;
-    editor.camera.viewHeight = 2.0e6f;
-    editor.camera.centreX = 9.0e5f;
-    LineRenderer lines;
-    editor->Draw(lines);
-    EXPECT_LT(lines.SegmentCount(), 4u * LevelEditor::MostGridLines + 200u);
-    EXPECT_GT(lines.SegmentCount(), 100u) << "a coarser grid is still drawn";
+    const struct
+    {
+        const char* name;
+        float viewHeight;
+        float centreX;
+        float spacing;
+        /// The lines across and up and down, and the step between them as a multiple of the
+        /// spacing; 0 lines: only bounded.
+        uint32_t vertical, horizontal;
+        float step;
+    } cases[] = {
+        // x from -7.5 to 7.5 and y from -5 to 5: the lines strictly inside.
+        {"the first view, smallest spacing", 10.0f, 0.0f, LevelEditor::SmallestGridSpacing, 479, 319, 1.0f},
+        {"the first view", 10.0f, 0.0f, LevelEditor::DefaultGridSpacing, 59, 39, 1.0f},
+        {"zoomed out, smallest spacing", 80.0f, 0.0f, LevelEditor::SmallestGridSpacing, 3839, 2559, 1.0f},
+        {"zoomed out past a line a pixel", 200.0f, 0.0f, LevelEditor::SmallestGridSpacing, 0, 0, 0.0f},
+        {"far out and zoomed far out", 2.0e6f, 9.0e5f, LevelEditor::SmallestGridSpacing, 0, 0, 0.0f},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EditorHarness editor;
+        editor->gridSpacing = c.spacing;
+        editor.camera.viewHeight = c.viewHeight;
+        editor.camera.centreX = c.centreX;
+        LineRenderer lines;
+        editor->Draw(lines);
+        std::vector<float> across;
+        uint32_t upAndDown = 0;
+        for (size_t i = 0; i + 1 < lines.positions.size(); i += 2)
+        {
+            if (lines.colours[i] != glm::vec3(0.2f, 0.2f, 0.2f))
+                continue;
+            const glm::vec2 a = lines.positions[i];
+            const glm::vec2 b = lines.positions[i + 1];
+            if (a.x == b.x)
+                across.push_back(a.x);
+            else if (a.y == b.y)
+                ++upAndDown;
+        }
+        if (c.vertical == 0)
+        {
+            EXPECT_LE(across.size(), LevelEditor::MostGridLines + 1u);
+            EXPECT_LE(upAndDown, LevelEditor::MostGridLines + 1u);
+            EXPECT_GT(across.size(), 100u) << "a coarser grid is still drawn";
+            continue;
+        }
+        EXPECT_EQ(across.size(), c.vertical);
+        EXPECT_EQ(upAndDown, c.horizontal);
+        for (float x : across)
+            ASSERT_EQ(std::fmod(x, c.spacing * c.step), 0.0f) << x << " is no snapping position";
+    }
 }
 
 TEST(LevelEditorSelection, RepeatedClicksCycleThroughOverlappingObjects)
@@ -260,6 +306,57 @@ TEST(LevelEditorModes, EditModeNeedsOneEditableObjectAndEscapeEndsTheToolFirst)
     EXPECT_TRUE(editor->editMode) << "the first Escape only ends the tool";
     editor.Key(GLFW_KEY_ESCAPE);
     EXPECT_FALSE(editor->editMode);
+}
+
+TEST(LevelEditorModes, EditModeNeverStartsWhileABandOrAGizmoDragIsHeld)
+{
+    // The square is selected; a left press starts a band on empty space or grabs the gizmo's
+    // free-move handle; edit mode is asked for; the middle button drags the square's point (1, 1);
+    // the left button is let go over the triangle or on empty space, then the middle button.
+    const struct
+    {
+        const char* name;
+        glm::vec2 leftPress;
+        glm::vec2 leftRelease;
+        bool byKey; ///< E, or the edit panel's "Enable edit mode"
+    } cases[] = {
+        {"band let go over the triangle, E", {4.5f, -0.5f}, {6.0f, 0.5f}, true},
+        {"band let go over the triangle, the panel", {4.5f, -0.5f}, {6.0f, 0.5f}, false},
+        {"band let go on empty space, E", {4.5f, -0.5f}, {4.0f, -0.6f}, true},
+        {"gizmo drag, E", {0.6f, 0.6f}, {2.0f, 2.0f}, true},
+        {"gizmo drag, the panel", {0.6f, 0.6f}, {2.0f, 2.0f}, false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EditorHarness editor;
+        FillSmallLevel(*editor);
+        const std::vector<uint8_t> original = LevelBytes(editor.level());
+        editor.Click({0.25f, 0.75f});
+        ASSERT_EQ(Selection(*editor), std::vector<uint32_t>{1});
+
+        editor.Press(c.leftPress);
+        ASSERT_TRUE(editor->bandActive || editor->gizmoHandle == GizmoMoveFree);
+        if (c.byKey)
+            editor.Key(GLFW_KEY_E);
+        else
+            editor->EnableEditMode();
+        EXPECT_FALSE(editor->editMode) << "refused while the left button is held";
+        editor.Press({1.0f, 1.0f}, 2);
+        editor.Frame({1.5f, 1.5f});
+        editor.Release(c.leftRelease);
+        editor.Release(c.leftRelease, 2);
+        EXPECT_TRUE(!editor->editMode || editor->selection.count == 1) << "edit mode without exactly one selected object";
+
+        // The level holds only what the history records: undone, it is the level as it was.
+        const std::vector<uint8_t> edited = LevelBytes(editor.level());
+        while (editor->CanUndo())
+            editor->Undo();
+        EXPECT_EQ(LevelBytes(editor.level()), original);
+        while (editor->CanRedo())
+            editor->Redo();
+        EXPECT_EQ(LevelBytes(editor.level()), edited);
+    }
 }
 
 TEST(LevelEditorModes, KeysNeedControlWhereTheyAskForItAndNothingElseHasTheKeyboard)
@@ -562,6 +659,20 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
         shape.points[0].surfaceType = bottom;
         return shape;
     };
+    // Three rectangles of two edges 4000 long and one of two edges `lastWidth` long, costing
+    // 80,036 each (8 for the shape, 4 for each point, 1 for each compiled point; an edge compiles
+    // to 2 x trunc(5 x length + 0.5) + 2 points, at most 40,002, and a short end 0.2 long to 4)
+    // and 36 + 4 x trunc(5 x lastWidth + 0.5) for the last. Answers what they cost.
+    auto addLongRectangles = [&](LevelEditor& e, float lastWidth) {
+        uint64_t total = 0;
+        for (int k = 0; k < 4; ++k)
+        {
+            const WorldShape shape = rectangle({-4000.0f, static_cast<float>(k)}, k < 3 ? 4000.0f : lastWidth);
+            total += Level::ShapeLoadCost(shape.points.count, shape.MeasureCompiled());
+            e.AddAction(std::make_unique<Action_AddWorldGeo>(shape));
+        }
+        return total;
+    };
     const struct
     {
         const char* name;
@@ -580,20 +691,21 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
          "beyond the edge of the world"},
         {"cost",
          [&](LevelEditor& e) {
-             // An edge compiles to 2 x trunc(5 x length + 0.5) + 2 points, at most 40,002, and a
-             // short end 0.2 long to 4. Three rectangles of two such long edges cost 80,036 each
-             // (8 for the shape, 4 for each point, 1 for each compiled point), and one whose long
-             // edges are 492.8 long the remaining 9,892: 250,000 in all.
-             uint64_t total = 0;
-             for (int k = 0; k < 4; ++k)
-             {
-                 const WorldShape shape = rectangle({-4000.0f, static_cast<float>(k)}, k < 3 ? 4000.0f : 492.8f);
-                 total += Level::ShapeLoadCost(shape.points.count, shape.MeasureCompiled());
-                 e.AddAction(std::make_unique<Action_AddWorldGeo>(shape));
-             }
-             ASSERT_EQ(total, Level::MaxLoadCost);
+             // The last rectangle's 9,892 make 250,000 in all.
+             ASSERT_EQ(addLongRectangles(e, 492.8f), Level::MaxLoadCost);
          },
          [](LevelEditor&) { return std::make_unique<Action_AddTrinket>(glm::vec2(0.0f, 50.0f)); },
+         "too large to load"},
+        {"cost of a signpost's text",
+         [&](LevelEditor& e) {
+             // 9,884 for the last rectangle, 8 for a signpost and its text of 15 bytes (a unit for
+             // every 16): 250,000.
+             const uint64_t shapes = addLongRectangles(e, 492.4f);
+             e.AddAction(std::make_unique<Action_AddSignpost>(glm::vec2(0.0f, 50.0f)));
+             e.AddAction(std::make_unique<Action_ChangeSignpost>(5, "Your Text Here", "fifteen bytes.."));
+             ASSERT_EQ(shapes + Level::SignpostLoadCost(e.level->signposts[0]), Level::MaxLoadCost);
+         },
+         [](LevelEditor&) { return std::make_unique<Action_ChangeSignpost>(5, "fifteen bytes..", "sixteen bytes..."); },
          "too large to load"},
         {"magnet fields, which are no limit",
          [&](LevelEditor& e) {
