@@ -237,11 +237,11 @@ void Level::AllotDataTextures()
         }
     if (leftOut == 0)
         return;
-    ErrorLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut
-             << " edges (the largest " << widest << " texels across): a level builds at most " << MaxDataTexels
-             << " field texels, and no field more than " << ShapeSegment::MaxDataTextureSide
-             << " across. Those edges still pull and push.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut
+               << " edges (the largest " << widest << " texels across): a level builds at most " << MaxDataTexels
+               << " field texels, and no field more than " << ShapeSegment::MaxDataTextureSide
+               << " across. Those edges still pull and push.";
+    WarningLog.EndMessage();
 }
 
 void Level::BuildDataTextures()
@@ -284,10 +284,10 @@ void Level::CreateObjectBodies()
         budget.Offer([&] { return waypoint.CreateBody(*world); });
     if (budget.LeftOut() == 0)
         return;
-    ErrorLog << LogLocation(__FILE__, 250) << "Level leaves " << budget.LeftOut()
-             << " objects out of its physics world: their shapes overlap each other more than "
-             << MaxStaticOverlaps << " times. They are drawn but nothing touches them.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 250) << "Level leaves " << budget.LeftOut()
+               << " objects out of its physics world: their shapes overlap each other more than "
+               << MaxStaticOverlaps << " times. They are drawn but nothing touches them.";
+    WarningLog.EndMessage();
 }
 
 void Level::DestroyPhysicsWorld()
@@ -306,9 +306,9 @@ void Level::DestroyPhysicsWorld()
 
 bool Level::Refuse(const std::string& reason)
 {
-    ErrorLog << LogLocation(__FILE__, 220) << "Level could not be read: " << reason
-             << ". The level is left empty.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 220) << "Level could not be read: " << reason
+               << ". The level is left empty.";
+    WarningLog.EndMessage();
     Clear();
     return false;
 }
@@ -318,9 +318,9 @@ bool Level::Start(int32_t playerCount, uint32_t localIndex)
     EndGame();
     if (playerCount < 1 || playerCount > MaxPlayers || localIndex >= static_cast<uint32_t>(playerCount))
     {
-        ErrorLog << LogLocation(__FILE__, 260) << "Cannot start a game of " << playerCount << " player(s) as player "
-                 << localIndex << "; the level was not started.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 260) << "Cannot start a game of " << playerCount << " player(s) as player "
+                   << localIndex << "; the level was not started.";
+        WarningLog.EndMessage();
         return false;
     }
     InfoLog << "Starting game with " << playerCount << " player(s). You are player " << localIndex;

@@ -41,9 +41,9 @@ struct PlayInput;
 ///   that could not be held at all: one larger than `MaxFileBytes`, or one whose records cost
 ///   more than `MaxLoadCost` (see there; counted as they are read, so reading stops at the
 ///   record that goes over). A refused file leaves the level empty and usable, with one line
-///   in `ErrorLog`.
+///   in `WarningLog`.
 /// - A level over one of the budgets below still loads; what does not fit is left out, with one
-///   line in `ErrorLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
+///   line in `WarningLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
 ///   than `ShapeSegment::MaxDataTextureSide` are not built (the edges still pull and push; the
 ///   magnetism channel just does not show them), and objects whose physics would overlap beyond
 ///   `MaxStaticOverlaps` get no body (see `CreatePhysicsWorld`).
@@ -150,7 +150,7 @@ public:
     /// trinkets, waypoints, signposts, and a record out of that order ends the reading (the load
     /// still succeeds; what follows is not read). False, with the level untouched and nothing
     /// read or logged, when the next u32 is not 4 (or the blob is in write mode, which the blob
-    /// logs). False, with the level left empty and one line in `ErrorLog`, when the record is
+    /// logs). False, with the level left empty and one line in `WarningLog`, when the record is
     /// damaged (cut short, a coordinate not finite or beyond `MaxWorldCoordinate`) or costs more
     /// than `MaxLoadCost`. Does not compile.
     bool Deserialise(ByteBlob& blob) override;
@@ -193,7 +193,7 @@ public:
     /// players' bodies, the world objects' bodies and the contact rules, and the gates numbered
     /// into a ring in array order. A game in progress is ended first, so starting twice is a
     /// restart. A count outside 1 to `MaxPlayers`, or a local index not below the count (a stale
-    /// number from a peer), is refused with one line in `ErrorLog`: the level is left unstarted
+    /// number from a peer), is refused with one line in `WarningLog`: the level is left unstarted
     /// and the answer is false.
     bool Start(int32_t playerCount, uint32_t localIndex);
     /// One frame of play, `dt` seconds of play (the frame step times `PhysicsStep::TimeScale`),

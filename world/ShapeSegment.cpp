@@ -449,9 +449,9 @@ bool ShapeSegment::ComputeDataTextureSamples(std::vector<uint16_t>& samples, uin
         return false;
     if (wide > MaxDataTextureSide || high > MaxDataTextureSide)
     {
-        ErrorLog << LogLocation(__FILE__, 443) << "Magnet field of " << wide << " by " << high
+        WarningLog << LogLocation(__FILE__, 443) << "Magnet field of " << wide << " by " << high
                  << " texels is too large to build; the edge draws no field.";
-        ErrorLog.EndMessage();
+        WarningLog.EndMessage();
         return false;
     }
     const auto w = static_cast<uint32_t>(wide);

@@ -498,9 +498,9 @@ b2Body* WorldShape::CreateBody(b2World& world)
         {
             // The physics world would stop the program at the first step; loaders refuse such
             // coordinates, so this is a fault somewhere between them and here.
-            ErrorLog << LogLocation(__FILE__, 486) << "World shape edge " << i
-                     << " has a point that is not a number; it was given no physics.";
-            ErrorLog.EndMessage();
+            WarningLog << LogLocation(__FILE__, 486) << "World shape edge " << i
+                       << " has a point that is not a number; it was given no physics.";
+            WarningLog.EndMessage();
             continue;
         }
         if (!ChainVertices(segment, vertices))
