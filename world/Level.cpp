@@ -207,18 +207,21 @@ bool Level::ReadFromBlob(ByteBlob& blob)
         return false;
     for (WorldShape& shape : worldShapes)
         shape.Compile();
-    AllotDataTextures();
     return true;
 }
 
-void Level::AllotDataTextures()
+uint64_t Level::AllotDataTextures()
 {
+    // Enough to find the edges in the editor; the count says how many more there are.
+    constexpr uint32_t NamedEdges = 4;
     uint64_t texels = 0;
     uint32_t leftOut = 0;
     uint64_t widest = 0;
-    for (WorldShape& shape : worldShapes)
-        for (ShapeSegment& segment : shape.segments)
+    std::string named;
+    for (uint32_t s = 0; s < worldShapes.count; ++s)
+        for (uint32_t e = 0; e < worldShapes[s].segments.count; ++e)
         {
+            ShapeSegment& segment = worldShapes[s].segments[e];
             segment.fieldLeftOut = false;
             uint64_t width = 0;
             uint64_t height = 0;
@@ -226,26 +229,34 @@ void Level::AllotDataTextures()
             if (width == 0 || height == 0)
                 continue;
             const bool tooWide = width > ShapeSegment::MaxDataTextureSide || height > ShapeSegment::MaxDataTextureSide;
-            if (tooWide || width * height > MaxDataTexels - texels)
+            if (!tooWide && width * height <= MaxDataTexels - texels)
             {
-                segment.fieldLeftOut = true;
-                ++leftOut;
-                widest = std::max(widest, std::max(width, height));
+                texels += width * height;
                 continue;
             }
-            texels += width * height;
+            segment.fieldLeftOut = true;
+            if (leftOut < NamedEdges)
+                named += (leftOut == 0 ? "" : ", ") + std::string("shape ") + std::to_string(s) + " edge " +
+                         std::to_string(e);
+            ++leftOut;
+            widest = std::max(widest, std::max(width, height));
         }
     if (leftOut == 0)
-        return;
-    WarningLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut
-               << " edges (the largest " << widest << " texels across): a level builds at most " << MaxDataTexels
-               << " field texels, and no field more than " << ShapeSegment::MaxDataTextureSide
-               << " across. Those edges still pull and push.";
+        return texels;
+    WarningLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut << " edges ("
+               << named << (leftOut > NamedEdges ? ", and " + std::to_string(leftOut - NamedEdges) + " more" : "")
+               << ", counting from 0; the largest " << widest << " texels across): a level builds at most "
+               << MaxDataTexels << " field texels, taking the fields in shape and edge order while they fit, and no "
+               << "field more than " << ShapeSegment::MaxDataTextureSide << " across. Those edges still pull and push.";
     WarningLog.EndMessage();
+    return texels;
 }
 
 void Level::BuildDataTextures()
 {
+    // Decided afresh at every build: an edit recompiles its shape, whose new segments know
+    // nothing of the last allotment.
+    AllotDataTextures();
     for (WorldShape& shape : worldShapes)
         for (ShapeSegment& segment : shape.segments)
             segment.BuildDataTexture();

@@ -45,8 +45,10 @@ struct PlayInput;
 /// - A level over one of the budgets below still loads; what does not fit is left out, with one
 ///   line in `WarningLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
 ///   than `ShapeSegment::MaxDataTextureSide` are not built (the edges still pull and push; the
-///   magnetism channel just does not show them), and objects whose physics would overlap beyond
-///   `MaxStaticOverlaps` get no body (see `CreatePhysicsWorld`).
+///   magnetism channel just does not show them; see `AllotDataTextures`), and objects whose
+///   physics would overlap beyond `MaxStaticOverlaps` get no body (see `CreatePhysicsWorld`).
+///   Both budgets are applied where the fields and bodies are made, so a level that the editor
+///   has changed is held to them as a loaded one is.
 /// - Drawing adds only what the view shows (`ShapeSegment::Draw`, `SurfaceStrip::Draw`,
 ///   `Waypoint::Draw`, `WorldShape::DrawEditor`, `Signpost::DrawMarker`), so a frame costs what
 ///   is on screen, however long the level's edges.
@@ -87,10 +89,11 @@ public:
     /// What a signpost costs towards `MaxLoadCost`, its text included.
     static uint64_t SignpostLoadCost(const Signpost& signpost);
 
-    /// The most magnet-field texels that a loaded level builds, over all its magnetic edges in
-    /// file order: 64 megabytes of half-float texels on the GPU, some three hundred unit-long
-    /// magnet edges or thirty ten-unit ones. The fields of the edges beyond it are left out.
-    static constexpr uint64_t MaxDataTexels = 8u * 1024u * 1024u;
+    /// The most magnet-field texels that a level builds, over all its magnetic edges, however it
+    /// came by them (loaded, edited, or both): 64 megabytes of half-float texels on the GPU, some
+    /// three hundred unit-long magnet edges or thirty ten-unit ones. The fields of the edges
+    /// beyond it are left out (`AllotDataTextures`). No single field may be larger either.
+    static constexpr uint64_t MaxDataTexels = ShapeSegment::MaxDataTextureTexels;
     /// The most players a game can have: far more than a full lobby (a host and its 16 peers), so
     /// only a damaged start asks for more.
     static constexpr int32_t MaxPlayers = 64;
@@ -162,13 +165,21 @@ public:
     /// than `MaxFileBytes` is refused unread. The byte blob logs a file that cannot be opened or
     /// is no byte blob; see `ReadFromBlob` for the rest.
     bool ReadFromFile(const std::string& path);
-    /// Empties the level, then `Deserialise`s the blob, compiles every shape and decides which
-    /// magnet fields fit `MaxDataTexels`, without GL. True when the level was read, with any
-    /// fields left out said in one line; false when the blob holds no level or one that is
-    /// damaged or too large: then the level is left empty and usable, and the fault is logged
-    /// once.
+    /// Empties the level, then `Deserialise`s the blob and compiles every shape, without GL. True
+    /// when the level was read; false when the blob holds no level or one that is damaged or too
+    /// large: then the level is left empty and usable, and the fault is logged once.
     bool ReadFromBlob(ByteBlob& blob);
-    /// Builds the data texture of every magnetic segment whose field fits the level's budget.
+    /// Decides, without GL, which magnet fields `BuildDataTextures` builds, and answers their
+    /// texels. The fields are taken in shape order and, within a shape, edge order; each one is
+    /// kept when it is no wider or taller than `ShapeSegment::MaxDataTextureSide` and fits in what
+    /// the fields kept before it leave of `MaxDataTexels` (so a small field after a large one
+    /// left out may still be kept). Every other is marked `ShapeSegment::fieldLeftOut`, and one
+    /// line in `WarningLog` counts them and names the first few by shape and edge. The shapes
+    /// must be compiled.
+    uint64_t AllotDataTextures();
+    /// Builds the data texture of every magnetic segment whose field `AllotDataTextures` keeps,
+    /// deleting the others'. Every path that builds fields (loading a file, the editor's load and
+    /// its play-test after edits) comes through here, so none builds more than `MaxDataTexels`.
     /// Needs a current GL context.
     void BuildDataTextures();
 
@@ -230,6 +241,4 @@ private:
 
     /// Logs why the level could not be read, once, and empties it. Always false.
     bool Refuse(const std::string& reason);
-    /// Marks the magnet fields beyond the level's budget as left out, saying so in one line.
-    void AllotDataTextures();
 };

@@ -483,9 +483,9 @@ TEST(LevelFile, FilesLargerThanAnyLevelAreRefusedUnread)
 
 TEST(LevelFile, MagnetFieldsBeyondTheBudgetAreLeftOutNotTheLevel)
 {
-    // Fields are kept in file order while they fit; the rest are left out with one line, and the
-    // level loads whole. A 300-point attractor ring of unit edges used to save fine and then load
-    // back empty.
+    // Fields are kept in file order while they fit; the rest are left out with one line naming
+    // them, and the level loads whole. A 300-point attractor ring of unit edges used to save fine
+    // and then load back empty.
     // Counts the fields kept and left out, and checks that those kept fit the budget and that
     // none left out would have fitted in what the kept ones left.
     auto fieldsOf = [](const Level& level, uint32_t& kept, uint32_t& leftOut) {
@@ -542,13 +542,15 @@ TEST(LevelFile, MagnetFieldsBeyondTheBudgetAreLeftOutNotTheLevel)
         const char* name;
         std::vector<uint8_t> payload;
         uint32_t shapes, kept, leftOut;
+        const char* named;
     } cases[] = {
         // A unit edge's field is some 176 x 176 texels: 283 of the ring's fit.
-        {"a 300-point attractor ring", saved, 1, 283, 17},
+        {"a 300-point attractor ring", saved, 1, 283, 17,
+         "of 17 edges (shape 0 edge 283, shape 0 edge 284, shape 0 edge 285, shape 0 edge 286, and 13 more, "},
         // A 100-unit magnet's field is 1760 x 160 texels: 29 fit.
-        {"30 long magnets", magnets(30, 100.0f), 30, 29, 1},
-        {"a magnet wider than any field", magnets(1, 600.0f), 1, 0, 1},
-        {"29 long magnets", magnets(29, 100.0f), 29, 29, 0},
+        {"30 long magnets", magnets(30, 100.0f), 30, 29, 1, "of 1 edges (shape 29 edge 0, "},
+        {"a magnet wider than any field", magnets(1, 600.0f), 1, 0, 1, "of 1 edges (shape 0 edge 0, "},
+        {"29 long magnets", magnets(29, 100.0f), 29, 29, 0, nullptr},
     };
     for (const auto& c : cases)
     {
@@ -557,18 +559,21 @@ TEST(LevelFile, MagnetFieldsBeyondTheBudgetAreLeftOutNotTheLevel)
         const LogWatches logs;
         ASSERT_TRUE(Read(level, c.payload));
         EXPECT_EQ(level.worldShapes.count, c.shapes);
+        const LogWatches allotting;
+        const uint64_t texels = level.AllotDataTextures();
         uint32_t kept = 0;
         uint32_t leftOut = 0;
         fieldsOf(level, kept, leftOut);
         EXPECT_EQ(kept, c.kept);
         EXPECT_EQ(leftOut, c.leftOut);
+        EXPECT_LE(texels, Level::MaxDataTexels);
         if (c.leftOut == 0)
         {
             logs.ExpectQuiet();
         }
         else
         {
-            logs.ExpectOneWarning("[Level.cpp:240]");
+            allotting.ExpectOneWarning(std::string("[Level.cpp:240]Level leaves out the magnet fields ") + c.named);
         }
         EXPECT_EQ(Saved(level), c.payload);
     }
