@@ -27,14 +27,6 @@ bool NextTagIs(const ByteBlob& blob, uint32_t tag)
     std::memcpy(&found, blob.data + blob.readCursor, sizeof(found));
     return found == tag;
 }
-
-bool ShapeIsInsideWorld(const WorldShape& shape)
-{
-    for (const ShapePoint& point : shape.points)
-        if (!point.IsInsideWorld())
-            return false;
-    return true;
-}
 } // namespace
 
 Level::Level(Camera* sharedCamera) : camera(sharedCamera) {}
@@ -75,6 +67,7 @@ bool Level::Deserialise(ByteBlob& blob)
     };
     const std::string tooLarge =
         "it is too large to load (its records and edges cost more than " + std::to_string(MaxLoadCost) + ")";
+    uint32_t repairedHandles = 0;
     try
     {
         start.ReadFields(blob);
@@ -83,6 +76,7 @@ bool Level::Deserialise(ByteBlob& blob)
         shape.levelTime = &time;
         while (shape.Deserialise(blob))
         {
+            repairedHandles += shape.RepairUnusedHandles();
             // Measuring the edges takes a little time for each, so the points alone are checked
             // first.
             if (cost + ShapeLoadCost(shape.points.count, {}) > MaxLoadCost ||
@@ -138,7 +132,7 @@ bool Level::Deserialise(ByteBlob& blob)
     if (!start.IsSane())
         return Refuse("the level start lies outside the world");
     for (const WorldShape& read : worldShapes)
-        if (!ShapeIsInsideWorld(read))
+        if (!read.EdgesInsideWorld())
             return Refuse("a world shape has a point outside the world");
     for (const Trinket& read : trinkets)
         if (!read.IsSane())
@@ -149,6 +143,13 @@ bool Level::Deserialise(ByteBlob& blob)
     for (const Signpost& read : signposts)
         if (!read.IsSane())
             return Refuse("a signpost lies outside the world");
+    if (repairedHandles > 0)
+    {
+        WarningLog << LogLocation(__FILE__, 230) << "Level moved " << repairedHandles
+                   << " handles of straight edges that lay outside the world to a quarter of the way along their "
+                      "edges; no curve used them.";
+        WarningLog.EndMessage();
+    }
     return true;
 }
 

@@ -41,7 +41,9 @@ struct PlayInput;
 ///   that could not be held at all: one larger than `MaxFileBytes`, or one whose records cost
 ///   more than `MaxLoadCost` (see there; counted as they are read, so reading stops at the
 ///   record that goes over). A refused file leaves the level empty and usable, with one line
-///   in `WarningLog`.
+///   in `WarningLog`. Only coordinates that the game uses count: a handle of a straight edge,
+///   which shapes nothing, is moved when it lies beyond the world instead (see
+///   `WorldShape::RepairUnusedHandles`), with one line in `WarningLog` for all of them.
 /// - A level over one of the budgets below still loads; what does not fit is left out, with one
 ///   line in `WarningLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
 ///   than `ShapeSegment::MaxDataTextureSide` are not built (the edges still pull and push; the
@@ -154,8 +156,9 @@ public:
     /// still succeeds; what follows is not read). False, with the level untouched and nothing
     /// read or logged, when the next u32 is not 4 (or the blob is in write mode, which the blob
     /// logs). False, with the level left empty and one line in `WarningLog`, when the record is
-    /// damaged (cut short, a coordinate not finite or beyond `MaxWorldCoordinate`) or costs more
-    /// than `MaxLoadCost`. Does not compile.
+    /// damaged (cut short, a coordinate that the game uses not finite or beyond
+    /// `MaxWorldCoordinate`) or costs more than `MaxLoadCost`. Straight edges' handles beyond the
+    /// world are moved, said in one line. Does not compile.
     bool Deserialise(ByteBlob& blob) override;
 
     /// `ReadFromFile`, then `BuildDataTextures`: the level as the game plays it. Needs a current

@@ -46,9 +46,14 @@ struct Payload
     Payload& Point(glm::vec2 position, SurfaceType type = SurfaceType::Plain)
     {
         // A corner with handles a quarter unit to either side: nothing the reader repairs.
-        const uint8_t spline = 0;
-        const uint8_t corner = 1;
-        bytes.U32(2).Vec2(position).Vec2(position - glm::vec2(0.25f, 0.0f)).Vec2(position + glm::vec2(0.25f, 0.0f));
+        return Point(position - glm::vec2(0.25f, 0.0f), position, position + glm::vec2(0.25f, 0.0f), false, true, type);
+    }
+    Payload& Point(glm::vec2 handleA, glm::vec2 position, glm::vec2 handleB, bool isSpline, bool isCorner,
+                   SurfaceType type = SurfaceType::Plain)
+    {
+        const uint8_t spline = isSpline ? 1 : 0;
+        const uint8_t corner = isCorner ? 1 : 0;
+        bytes.U32(2).Vec2(position).Vec2(handleA).Vec2(handleB);
         bytes.Raw(&spline, 1).U32(static_cast<uint32_t>(type)).Raw(&corner, 1);
         return Mark();
     }
@@ -342,6 +347,81 @@ TEST(LevelFile, ImpossibleCoordinatesRefuseTheWholeLevel)
         const LogWatches logs;
         EXPECT_FALSE(Read(level, payload.bytes.bytes));
         ExpectRefused(level, logs, "[Level.cpp:");
+    }
+}
+
+TEST(LevelFile, FarHandlesThatNoCurveUsesAreMovedAndTheLevelLoads)
+{
+    // A straight edge's handles shape nothing, so one far outside the world is put a quarter of
+    // the way along its edge, as a handle on its point is, and the level loads with one line
+    // saying so; a save then writes the moved handle. A coordinate that an edge is made from
+    // still refuses the level. The triangle (0, 0), (4, 0), (0, 4); point 0 is changed.
+    constexpr float Far = 5.0e6f;
+    struct Point
+    {
+        glm::vec2 a, position, b;
+        bool spline, corner;
+    };
+    const Point plain[3] = {{{0, 1}, {0, 0}, {1, 0}, false, true},
+                            {{3, 0}, {4, 0}, {3, 1}, false, true},
+                            {{1, 3}, {0, 4}, {0, 3}, false, true}};
+    const struct
+    {
+        const char* name;
+        Point zero;
+        bool edgeTwoCurved;
+        uint32_t moved; ///< 0: refused
+        glm::vec2 a, b; ///< point 0's handles once read
+    } cases[] = {
+        {"a corner's outgoing handle on a straight edge", {{0, 1}, {0, 0}, {Far, 0}, false, true}, false, 1, {0, 1}, {1, 0}},
+        {"a corner's incoming handle after a straight edge", {{0, -Far}, {0, 0}, {1, 0}, false, true}, false, 1, {0, 1}, {1, 0}},
+        // The incoming handle shapes the curve of edge 2 and stays; the moved one turns to face it.
+        {"a smooth point's outgoing handle, the other shaping a curve", {{-0.5f, 0.5f}, {0, 0}, {Far, -Far}, false, false},
+         true, 1, {-0.5f, 0.5f}, {0.70710677f, -0.70710677f}},
+        {"both handles of a smooth point between straight edges", {{-Far, 0}, {0, 0}, {Far, 0}, false, false}, false, 2,
+         {-0.5f, 0.5f}, {0.5f, -0.5f}},
+        {"the outgoing handle of a curved edge", {{0, 1}, {0, 0}, {Far, 0}, true, true}, false, 0, {}, {}},
+        {"an incoming handle that a curve uses", {{0, Far}, {0, 0}, {1, 0}, false, true}, true, 0, {}, {}},
+        {"the point itself", {{0, 1}, {0, Far}, {1, 0}, false, true}, false, 0, {}, {}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Payload payload;
+        payload.Level({0, 0}).bytes.U32(3);
+        for (int k = 0; k < 3; ++k)
+        {
+            const Point& p = k == 0 ? c.zero : plain[k];
+            payload.Point(p.a, p.position, p.b, p.spline || (k == 2 && c.edgeTwoCurved), p.corner);
+        }
+        Level level(&sharedCamera);
+        const LogWatches logs;
+        const bool read = Read(level, payload.bytes.bytes);
+        if (c.moved == 0)
+        {
+            EXPECT_FALSE(read);
+            ExpectRefused(level, logs, "a world shape has a point outside the world");
+            continue;
+        }
+        ASSERT_TRUE(read);
+        logs.ExpectOneWarning("[Level.cpp:230]Level moved " + std::to_string(c.moved) + " handles of straight edges");
+        ASSERT_EQ(level.worldShapes.count, 1u);
+        const ShapePoint& zero = level.worldShapes[0].points[0];
+        ExpectVecNear(zero.handleA, c.a);
+        ExpectVecNear(zero.handleB, c.b);
+        for (uint32_t k = 1; k < 3; ++k)
+        {
+            EXPECT_EQ(level.worldShapes[0].points[k].handleA, plain[k].a);
+            EXPECT_EQ(level.worldShapes[0].points[k].handleB, plain[k].b);
+        }
+
+        // What a save writes reads back as it is, with nothing more to move.
+        const std::vector<uint8_t> saved = Saved(level);
+        Level again(&sharedCamera);
+        const LogWatches quiet;
+        ASSERT_TRUE(Read(again, saved));
+        quiet.ExpectQuiet();
+        EXPECT_EQ(Saved(again), saved);
     }
 }
 
