@@ -146,8 +146,8 @@ bool Level::Deserialise(ByteBlob& blob)
     if (repairedHandles > 0)
     {
         WarningLog << LogLocation(__FILE__, 230) << "Level moved " << repairedHandles
-                   << " handles of straight edges that lay outside the world to a quarter of the way along their "
-                      "edges; no curve used them.";
+                   << " handles of straight edges that lay outside the world back beside their points; no curve "
+                      "used them.";
         WarningLog.EndMessage();
     }
     return true;

@@ -52,7 +52,6 @@ void CentreOn(glm::vec2 position, glm::vec2& handleA, glm::vec2& handleB)
 
 } // namespace
 
-
 void ShapePoint::Serialise(ByteBlob& blob)
 {
     blob.WriteU32(TypeId);
