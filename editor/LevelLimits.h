@@ -9,10 +9,12 @@ class Selectable;
 
 /// The limits within which a level file loads back whole: the level loader refuses a file whose
 /// coordinates lie beyond `MaxWorldCoordinate` (or are not numbers), or whose records cost more
-/// than `Level::MaxLoadCost`. (Magnet fields beyond the level's budget are no limit: the loader
-/// leaves those fields out, not the level.) The editor holds every edit within them, so that
-/// nothing it saves is refused when it is loaded again. This is the one place that repeats the
-/// loader's rules for the editor.
+/// than `Level::MaxLoadCost`. (Magnet fields beyond the level's budget are no limit: building
+/// the fields, after a load or an edit, leaves those fields out, not the level.) The editor holds
+/// every edit within them, so that nothing it saves is refused when it is loaded again; it holds
+/// the handles of straight edges within the world too, which the loader would move rather than
+/// refuse, so that a saved level also reads back unchanged. This is the one place that repeats
+/// the loader's rules for the editor.
 ///
 /// Both checks read the compiled segments, so every shape must be compiled; neither allocates.
 class LevelLimits

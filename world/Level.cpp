@@ -27,14 +27,6 @@ bool NextTagIs(const ByteBlob& blob, uint32_t tag)
     std::memcpy(&found, blob.data + blob.readCursor, sizeof(found));
     return found == tag;
 }
-
-bool ShapeIsInsideWorld(const WorldShape& shape)
-{
-    for (const ShapePoint& point : shape.points)
-        if (!point.IsInsideWorld())
-            return false;
-    return true;
-}
 } // namespace
 
 Level::Level(Camera* sharedCamera) : camera(sharedCamera) {}
@@ -75,6 +67,7 @@ bool Level::Deserialise(ByteBlob& blob)
     };
     const std::string tooLarge =
         "it is too large to load (its records and edges cost more than " + std::to_string(MaxLoadCost) + ")";
+    uint32_t repairedHandles = 0;
     try
     {
         start.ReadFields(blob);
@@ -83,6 +76,7 @@ bool Level::Deserialise(ByteBlob& blob)
         shape.levelTime = &time;
         while (shape.Deserialise(blob))
         {
+            repairedHandles += shape.RepairUnusedHandles();
             // Measuring the edges takes a little time for each, so the points alone are checked
             // first.
             if (cost + ShapeLoadCost(shape.points.count, {}) > MaxLoadCost ||
@@ -138,7 +132,7 @@ bool Level::Deserialise(ByteBlob& blob)
     if (!start.IsSane())
         return Refuse("the level start lies outside the world");
     for (const WorldShape& read : worldShapes)
-        if (!ShapeIsInsideWorld(read))
+        if (!read.EdgesInsideWorld())
             return Refuse("a world shape has a point outside the world");
     for (const Trinket& read : trinkets)
         if (!read.IsSane())
@@ -149,6 +143,13 @@ bool Level::Deserialise(ByteBlob& blob)
     for (const Signpost& read : signposts)
         if (!read.IsSane())
             return Refuse("a signpost lies outside the world");
+    if (repairedHandles > 0)
+    {
+        WarningLog << LogLocation(__FILE__, 230) << "Level moved " << repairedHandles
+                   << " handles of straight edges that lay outside the world back beside their points; no curve "
+                      "used them.";
+        WarningLog.EndMessage();
+    }
     return true;
 }
 
@@ -207,18 +208,21 @@ bool Level::ReadFromBlob(ByteBlob& blob)
         return false;
     for (WorldShape& shape : worldShapes)
         shape.Compile();
-    AllotDataTextures();
     return true;
 }
 
-void Level::AllotDataTextures()
+uint64_t Level::AllotDataTextures()
 {
+    // Enough to find the edges in the editor; the count says how many more there are.
+    constexpr uint32_t NamedEdges = 4;
     uint64_t texels = 0;
     uint32_t leftOut = 0;
     uint64_t widest = 0;
-    for (WorldShape& shape : worldShapes)
-        for (ShapeSegment& segment : shape.segments)
+    std::string named;
+    for (uint32_t s = 0; s < worldShapes.count; ++s)
+        for (uint32_t e = 0; e < worldShapes[s].segments.count; ++e)
         {
+            ShapeSegment& segment = worldShapes[s].segments[e];
             segment.fieldLeftOut = false;
             uint64_t width = 0;
             uint64_t height = 0;
@@ -226,26 +230,34 @@ void Level::AllotDataTextures()
             if (width == 0 || height == 0)
                 continue;
             const bool tooWide = width > ShapeSegment::MaxDataTextureSide || height > ShapeSegment::MaxDataTextureSide;
-            if (tooWide || width * height > MaxDataTexels - texels)
+            if (!tooWide && width * height <= MaxDataTexels - texels)
             {
-                segment.fieldLeftOut = true;
-                ++leftOut;
-                widest = std::max(widest, std::max(width, height));
+                texels += width * height;
                 continue;
             }
-            texels += width * height;
+            segment.fieldLeftOut = true;
+            if (leftOut < NamedEdges)
+                named += (leftOut == 0 ? "" : ", ") + std::string("shape ") + std::to_string(s) + " edge " +
+                         std::to_string(e);
+            ++leftOut;
+            widest = std::max(widest, std::max(width, height));
         }
     if (leftOut == 0)
-        return;
-    ErrorLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut
-             << " edges (the largest " << widest << " texels across): a level builds at most " << MaxDataTexels
-             << " field texels, and no field more than " << ShapeSegment::MaxDataTextureSide
-             << " across. Those edges still pull and push.";
-    ErrorLog.EndMessage();
+        return texels;
+    WarningLog << LogLocation(__FILE__, 240) << "Level leaves out the magnet fields of " << leftOut << " edges ("
+               << named << (leftOut > NamedEdges ? ", and " + std::to_string(leftOut - NamedEdges) + " more" : "")
+               << ", counting from 0; the largest " << widest << " texels across): a level builds at most "
+               << MaxDataTexels << " field texels, taking the fields in shape and edge order while they fit, and no "
+               << "field more than " << ShapeSegment::MaxDataTextureSide << " across. Those edges still pull and push.";
+    WarningLog.EndMessage();
+    return texels;
 }
 
 void Level::BuildDataTextures()
 {
+    // Decided afresh at every build: an edit recompiles its shape, whose new segments know
+    // nothing of the last allotment.
+    AllotDataTextures();
     for (WorldShape& shape : worldShapes)
         for (ShapeSegment& segment : shape.segments)
             segment.BuildDataTexture();
@@ -284,10 +296,10 @@ void Level::CreateObjectBodies()
         budget.Offer([&] { return waypoint.CreateBody(*world); });
     if (budget.LeftOut() == 0)
         return;
-    ErrorLog << LogLocation(__FILE__, 250) << "Level leaves " << budget.LeftOut()
-             << " objects out of its physics world: their shapes overlap each other more than "
-             << MaxStaticOverlaps << " times. They are drawn but nothing touches them.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 250) << "Level leaves " << budget.LeftOut()
+               << " objects out of its physics world: their shapes overlap each other more than "
+               << MaxStaticOverlaps << " times. They are drawn but nothing touches them.";
+    WarningLog.EndMessage();
 }
 
 void Level::DestroyPhysicsWorld()
@@ -306,9 +318,9 @@ void Level::DestroyPhysicsWorld()
 
 bool Level::Refuse(const std::string& reason)
 {
-    ErrorLog << LogLocation(__FILE__, 220) << "Level could not be read: " << reason
-             << ". The level is left empty.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 220) << "Level could not be read: " << reason
+               << ". The level is left empty.";
+    WarningLog.EndMessage();
     Clear();
     return false;
 }
@@ -318,9 +330,9 @@ bool Level::Start(int32_t playerCount, uint32_t localIndex)
     EndGame();
     if (playerCount < 1 || playerCount > MaxPlayers || localIndex >= static_cast<uint32_t>(playerCount))
     {
-        ErrorLog << LogLocation(__FILE__, 260) << "Cannot start a game of " << playerCount << " player(s) as player "
-                 << localIndex << "; the level was not started.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 260) << "Cannot start a game of " << playerCount << " player(s) as player "
+                   << localIndex << "; the level was not started.";
+        WarningLog.EndMessage();
         return false;
     }
     InfoLog << "Starting game with " << playerCount << " player(s). You are player " << localIndex;

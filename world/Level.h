@@ -41,12 +41,16 @@ struct PlayInput;
 ///   that could not be held at all: one larger than `MaxFileBytes`, or one whose records cost
 ///   more than `MaxLoadCost` (see there; counted as they are read, so reading stops at the
 ///   record that goes over). A refused file leaves the level empty and usable, with one line
-///   in `ErrorLog`.
+///   in `WarningLog`. Only coordinates that the game uses count: a handle of a straight edge,
+///   which shapes nothing, is moved when it lies beyond the world instead (see
+///   `WorldShape::RepairUnusedHandles`), with one line in `WarningLog` for all of them.
 /// - A level over one of the budgets below still loads; what does not fit is left out, with one
-///   line in `ErrorLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
+///   line in `WarningLog` for each kind: magnet fields beyond `MaxDataTexels` or wider or taller
 ///   than `ShapeSegment::MaxDataTextureSide` are not built (the edges still pull and push; the
-///   magnetism channel just does not show them), and objects whose physics would overlap beyond
-///   `MaxStaticOverlaps` get no body (see `CreatePhysicsWorld`).
+///   magnetism channel just does not show them; see `AllotDataTextures`), and objects whose
+///   physics would overlap beyond `MaxStaticOverlaps` get no body (see `CreatePhysicsWorld`).
+///   Both budgets are applied where the fields and bodies are made, so a level that the editor
+///   has changed is held to them as a loaded one is.
 /// - Drawing adds only what the view shows (`ShapeSegment::Draw`, `SurfaceStrip::Draw`,
 ///   `Waypoint::Draw`, `WorldShape::DrawEditor`, `Signpost::DrawMarker`), so a frame costs what
 ///   is on screen, however long the level's edges.
@@ -87,10 +91,11 @@ public:
     /// What a signpost costs towards `MaxLoadCost`, its text included.
     static uint64_t SignpostLoadCost(const Signpost& signpost);
 
-    /// The most magnet-field texels that a loaded level builds, over all its magnetic edges in
-    /// file order: 64 megabytes of half-float texels on the GPU, some three hundred unit-long
-    /// magnet edges or thirty ten-unit ones. The fields of the edges beyond it are left out.
-    static constexpr uint64_t MaxDataTexels = 8u * 1024u * 1024u;
+    /// The most magnet-field texels that a level builds, over all its magnetic edges, however it
+    /// came by them (loaded, edited, or both): 64 megabytes of half-float texels on the GPU, some
+    /// three hundred unit-long magnet edges or thirty ten-unit ones. The fields of the edges
+    /// beyond it are left out (`AllotDataTextures`). No single field may be larger either.
+    static constexpr uint64_t MaxDataTexels = ShapeSegment::MaxDataTextureTexels;
     /// The most players a game can have: far more than a full lobby (a host and its 16 peers), so
     /// only a damaged start asks for more.
     static constexpr int32_t MaxPlayers = 64;
@@ -150,9 +155,10 @@ public:
     /// trinkets, waypoints, signposts, and a record out of that order ends the reading (the load
     /// still succeeds; what follows is not read). False, with the level untouched and nothing
     /// read or logged, when the next u32 is not 4 (or the blob is in write mode, which the blob
-    /// logs). False, with the level left empty and one line in `ErrorLog`, when the record is
-    /// damaged (cut short, a coordinate not finite or beyond `MaxWorldCoordinate`) or costs more
-    /// than `MaxLoadCost`. Does not compile.
+    /// logs). False, with the level left empty and one line in `WarningLog`, when the record is
+    /// damaged (cut short, a coordinate that the game uses not finite or beyond
+    /// `MaxWorldCoordinate`) or costs more than `MaxLoadCost`. Straight edges' handles beyond the
+    /// world are moved, said in one line. Does not compile.
     bool Deserialise(ByteBlob& blob) override;
 
     /// `ReadFromFile`, then `BuildDataTextures`: the level as the game plays it. Needs a current
@@ -162,13 +168,21 @@ public:
     /// than `MaxFileBytes` is refused unread. The byte blob logs a file that cannot be opened or
     /// is no byte blob; see `ReadFromBlob` for the rest.
     bool ReadFromFile(const std::string& path);
-    /// Empties the level, then `Deserialise`s the blob, compiles every shape and decides which
-    /// magnet fields fit `MaxDataTexels`, without GL. True when the level was read, with any
-    /// fields left out said in one line; false when the blob holds no level or one that is
-    /// damaged or too large: then the level is left empty and usable, and the fault is logged
-    /// once.
+    /// Empties the level, then `Deserialise`s the blob and compiles every shape, without GL. True
+    /// when the level was read; false when the blob holds no level or one that is damaged or too
+    /// large: then the level is left empty and usable, and the fault is logged once.
     bool ReadFromBlob(ByteBlob& blob);
-    /// Builds the data texture of every magnetic segment whose field fits the level's budget.
+    /// Decides, without GL, which magnet fields `BuildDataTextures` builds, and answers their
+    /// texels. The fields are taken in shape order and, within a shape, edge order; each one is
+    /// kept when it is no wider or taller than `ShapeSegment::MaxDataTextureSide` and fits in what
+    /// the fields kept before it leave of `MaxDataTexels` (so a small field after a large one
+    /// left out may still be kept). Every other is marked `ShapeSegment::fieldLeftOut`, and one
+    /// line in `WarningLog` counts them and names the first few by shape and edge. The shapes
+    /// must be compiled.
+    uint64_t AllotDataTextures();
+    /// Builds the data texture of every magnetic segment whose field `AllotDataTextures` keeps,
+    /// deleting the others'. Every path that builds fields (loading a file, the editor's load and
+    /// its play-test after edits) comes through here, so none builds more than `MaxDataTexels`.
     /// Needs a current GL context.
     void BuildDataTextures();
 
@@ -193,7 +207,7 @@ public:
     /// players' bodies, the world objects' bodies and the contact rules, and the gates numbered
     /// into a ring in array order. A game in progress is ended first, so starting twice is a
     /// restart. A count outside 1 to `MaxPlayers`, or a local index not below the count (a stale
-    /// number from a peer), is refused with one line in `ErrorLog`: the level is left unstarted
+    /// number from a peer), is refused with one line in `WarningLog`: the level is left unstarted
     /// and the answer is false.
     bool Start(int32_t playerCount, uint32_t localIndex);
     /// One frame of play, `dt` seconds of play (the frame step times `PhysicsStep::TimeScale`),
@@ -230,6 +244,4 @@ private:
 
     /// Logs why the level could not be read, once, and empties it. Always false.
     bool Refuse(const std::string& reason);
-    /// Marks the magnet fields beyond the level's budget as left out, saying so in one line.
-    void AllotDataTextures();
 };

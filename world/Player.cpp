@@ -32,9 +32,9 @@ ControlScheme LoadControls()
     const bool exists = std::filesystem::exists(Player::ControlsPath, error);
     if (error)
     {
-        ErrorLog << LogLocation(__FILE__, 30) << "Could not tell whether \"" << Player::ControlsPath
-                 << "\" exists (" << error.message() << "); using the default controls.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 30) << "Could not tell whether \"" << Player::ControlsPath
+                   << "\" exists (" << error.message() << "); using the default controls.";
+        WarningLog.EndMessage();
         return ControlScheme::MakeDefault();
     }
     if (exists)

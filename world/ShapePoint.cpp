@@ -35,6 +35,21 @@ bool IsDegenerateHandle(glm::vec2 handle, glm::vec2 position)
     return glm::length(handle - position) < 0.001f;
 }
 
+/// Where a handle that has to be put back goes: a quarter of the way towards the neighbouring
+/// point along its edge.
+glm::vec2 QuarterTowards(glm::vec2 position, glm::vec2 neighbour)
+{
+    return position + 0.25f * (neighbour - position);
+}
+
+/// Shifts both handles by the same offset so that their midpoint is the position.
+void CentreOn(glm::vec2 position, glm::vec2& handleA, glm::vec2& handleB)
+{
+    const glm::vec2 offset = position - (handleA + handleB) * 0.5f;
+    handleA += offset;
+    handleB += offset;
+}
+
 } // namespace
 
 void ShapePoint::Serialise(ByteBlob& blob)
@@ -87,16 +102,14 @@ void ShapePoint::UpdateHandles(glm::vec2 previousPosition, glm::vec2 nextPositio
     const bool degenerateB = IsDegenerateHandle(handleB, position);
     const bool degenerateA = IsDegenerateHandle(handleA, position);
     if (degenerateB)
-        handleB = position + 0.25f * (nextPosition - position);
+        handleB = QuarterTowards(position, nextPosition);
     if (degenerateA)
-        handleA = position + 0.25f * (previousPosition - position);
+        handleA = QuarterTowards(position, previousPosition);
     if (isCorner)
         return;
     if (degenerateA && degenerateB)
     {
-        const glm::vec2 offset = position - (handleA + handleB) * 0.5f;
-        handleA += offset;
-        handleB += offset;
+        CentreOn(position, handleA, handleB);
     }
     else if (degenerateB)
     {
@@ -122,4 +135,36 @@ bool ShapePoint::IsSharpCorner() const
 bool ShapePoint::IsInsideWorld() const
 {
     return IsSanePoint(position) && IsSanePoint(handleA) && IsSanePoint(handleB);
+}
+
+uint32_t ShapePoint::RepairUnusedHandles(glm::vec2 previousPosition, glm::vec2 nextPosition, bool handleAUsed,
+                                         bool handleBUsed)
+{
+    const bool farA = !handleAUsed && !IsSanePoint(handleA);
+    const bool farB = !handleBUsed && !IsSanePoint(handleB);
+    if (!farA && !farB)
+        return 0;
+    if (farA)
+        handleA = QuarterTowards(position, previousPosition);
+    if (farB)
+        handleB = QuarterTowards(position, nextPosition);
+    if (!isCorner)
+    {
+        // Turned or centred only while that stays inside the world: a point near its edge could
+        // otherwise trade one handle outside the world for another.
+        glm::vec2 a = handleA;
+        glm::vec2 b = handleB;
+        if (farA && farB)
+            CentreOn(position, a, b);
+        else if (farB)
+            b = AlignedAgainst(position, b, a);
+        else
+            a = AlignedAgainst(position, a, b);
+        if (IsSanePoint(a) && IsSanePoint(b))
+        {
+            handleA = a;
+            handleB = b;
+        }
+    }
+    return (farA ? 1u : 0u) + (farB ? 1u : 0u);
 }

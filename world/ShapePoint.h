@@ -52,6 +52,14 @@ public:
     /// Repairs handles after reading: a handle within 0.001 of the point, or not finite, is put a
     /// quarter of the way towards the neighbouring point, and a smooth point is made smooth again.
     void UpdateHandles(glm::vec2 previousPosition, glm::vec2 nextPosition);
+    /// Repairs, after reading, a handle that no curve uses (`handleAUsed` or `handleBUsed` false:
+    /// its edge is straight) and that lies beyond `MaxWorldCoordinate`: it is put where
+    /// `UpdateHandles` puts a degenerate one, a quarter of the way towards the neighbouring point.
+    /// On a smooth point the moved handle is then turned to lie opposite the other (both moved:
+    /// centred on the point), unless that would take it outside the world; a handle that is not
+    /// moved never changes, as a curve may use it. Answers how many handles were moved.
+    uint32_t RepairUnusedHandles(glm::vec2 previousPosition, glm::vec2 nextPosition, bool handleAUsed,
+                                 bool handleBUsed);
 
     /// True when the curve turns at this point (the directions into and out of it differ by more
     /// than about 18 degrees); surface strips break here. A handle on the point is never sharp.

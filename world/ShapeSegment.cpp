@@ -447,11 +447,12 @@ bool ShapeSegment::ComputeDataTextureSamples(std::vector<uint16_t>& samples, uin
     GetDataTextureSize(wide, high);
     if (wide == 0 || high == 0)
         return false;
-    if (wide > MaxDataTextureSide || high > MaxDataTextureSide)
+    // The sides first: their product may not even fit in 64 bits.
+    if (wide > MaxDataTextureSide || high > MaxDataTextureSide || wide * high > MaxDataTextureTexels)
     {
-        ErrorLog << LogLocation(__FILE__, 443) << "Magnet field of " << wide << " by " << high
-                 << " texels is too large to build; the edge draws no field.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 443) << "Magnet field of " << wide << " by " << high
+                   << " texels is too large to build; the edge draws no field.";
+        WarningLog.EndMessage();
         return false;
     }
     const auto w = static_cast<uint32_t>(wide);

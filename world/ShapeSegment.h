@@ -34,6 +34,10 @@ public:
     /// The widest or tallest data texture that is built, in texels (an influence box of 512
     /// world units). Every OpenGL 4.5 implementation takes textures of at least 16384.
     static constexpr uint32_t MaxDataTextureSide = 8192;
+    /// The most texels in one data texture: what a whole level may spend on its fields
+    /// (`Level::MaxDataTexels`), so that no caller builds a single field larger than that. Its
+    /// building holds 16 bytes of CPU buffers per texel at most, 128 megabytes at this size.
+    static constexpr uint64_t MaxDataTextureTexels = 8u * 1024u * 1024u;
 
     glm::vec2 p0{0.0f, 0.0f}; ///< start point, world units
     glm::vec2 c0{0.0f, 0.0f}; ///< first control point
@@ -59,8 +63,9 @@ public:
     /// level. Deleted whenever the segment is replaced, so it needs a GL context only when set.
     Texture* dataTexture = nullptr;
     SurfaceType surfaceType = SurfaceType::Plain;
-    /// Set by the level for a magnetic edge whose field did not fit the level's budget of field
-    /// texels: `BuildDataTexture` then builds none. The force itself does not depend on it.
+    /// Set by the level, each time it builds its fields, for a magnetic edge whose field did not
+    /// fit the level's budget of field texels: `BuildDataTexture` then builds none. A compile
+    /// clears it along with the texture. The force itself does not depend on it.
     bool fieldLeftOut = false;
 
     ShapeSegment() = default;
@@ -114,8 +119,9 @@ public:
     /// The data texture's texels, computed without a GL context: `width` x `height` RGBA
     /// half floats, rows from the bottom, each texel `GetMagneticForce` at its `DataTexelPoint`,
     /// stored in red and green for an attractor and in blue and alpha for a repulsor. False, with
-    /// `samples` empty and the size 0, for a segment that is not magnetic, and (logged) for one
-    /// whose texture would be wider or taller than `MaxDataTextureSide`.
+    /// `samples` empty and the size 0, for a segment that is not magnetic, and (one line in
+    /// `WarningLog`) for one whose texture would be wider or taller than `MaxDataTextureSide` or
+    /// hold more than `MaxDataTextureTexels`: nothing is allocated for those.
     bool ComputeDataTextureSamples(std::vector<uint16_t>& samples, uint32_t& width, uint32_t& height) const;
     /// Deletes the data texture and, for a magnetic segment whose field was not left out, uploads
     /// a new one from `ComputeDataTextureSamples` (RGBA16F with mipmaps). Needs a current GL

@@ -54,8 +54,8 @@ bool Signpost::Deserialise(ByteBlob& blob)
         // Reading on would take the text's bytes for records; stop here as at any record that
         // breaks the file's order.
         blob.readCursor = recordStart;
-        ErrorLog << LogLocation(__FILE__, 57) << "Signpost record is damaged: its text is not a string record.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 57) << "Signpost record is damaged: its text is not a string record.";
+        WarningLog.EndMessage();
         return false;
     }
     return true;

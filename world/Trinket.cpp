@@ -44,8 +44,8 @@ b2Body* Trinket::CreateBody(b2World& world)
 {
     if (!IsSane())
     {
-        ErrorLog << LogLocation(__FILE__, 47) << "Trinket at an impossible position was given no body.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 47) << "Trinket at an impossible position was given no body.";
+        WarningLog.EndMessage();
         return nullptr;
     }
     b2BodyDef bodyDef;

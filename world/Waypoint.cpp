@@ -126,8 +126,8 @@ b2Body* Waypoint::CreateBody(b2World& world)
 {
     if (!IsSane())
     {
-        ErrorLog << LogLocation(__FILE__, 116) << "Waypoint at an impossible position was given no body.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 116) << "Waypoint at an impossible position was given no body.";
+        WarningLog.EndMessage();
         return nullptr;
     }
     b2BodyDef bodyDef;

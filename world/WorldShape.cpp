@@ -12,6 +12,7 @@
 #include "Mesh.h"
 #include "PolylineBoxes.h"
 #include "Texture.h"
+#include "WorldBounds.h"
 
 namespace
 {
@@ -257,6 +258,33 @@ bool WorldShape::Deserialise(ByteBlob& blob)
     return true;
 }
 
+bool WorldShape::EdgesInsideWorld() const
+{
+    for (uint32_t i = 0; i < points.count; ++i)
+    {
+        const ShapePoint& point = points[i];
+        // Handle B shapes the edge that starts here, handle A the one that ends here.
+        const bool handleAUsed = PointAt(static_cast<int32_t>(i) - 1).isSpline;
+        if (!IsSanePoint(point.position) || (point.isSpline && !IsSanePoint(point.handleB)) ||
+            (handleAUsed && !IsSanePoint(point.handleA)))
+            return false;
+    }
+    return true;
+}
+
+uint32_t WorldShape::RepairUnusedHandles()
+{
+    uint32_t moved = 0;
+    for (uint32_t i = 0; i < points.count; ++i)
+    {
+        const auto index = static_cast<int32_t>(i);
+        const ShapePoint& previous = PointAt(index - 1);
+        moved += points[i].RepairUnusedHandles(previous.position, PointAt(index + 1).position, previous.isSpline,
+                                               points[i].isSpline);
+    }
+    return moved;
+}
+
 void WorldShape::AddPoint(glm::vec2 handleA, glm::vec2 position, glm::vec2 handleB, bool isSpline, bool isCorner)
 {
     ShapePoint point;
@@ -498,9 +526,9 @@ b2Body* WorldShape::CreateBody(b2World& world)
         {
             // The physics world would stop the program at the first step; loaders refuse such
             // coordinates, so this is a fault somewhere between them and here.
-            ErrorLog << LogLocation(__FILE__, 486) << "World shape edge " << i
-                     << " has a point that is not a number; it was given no physics.";
-            ErrorLog.EndMessage();
+            WarningLog << LogLocation(__FILE__, 486) << "World shape edge " << i
+                       << " has a point that is not a number; it was given no physics.";
+            WarningLog.EndMessage();
             continue;
         }
         if (!ChainVertices(segment, vertices))

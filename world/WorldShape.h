@@ -66,8 +66,17 @@ public:
     /// Appends tag 3 and every point's record; logs the point count to `InfoLog`.
     void Serialise(ByteBlob& blob) override;
     /// Replaces the points with the records that follow tag 3 (none when the tag is missing, and
-    /// then false) and repairs their handles. Does not compile.
+    /// then false) and repairs their degenerate handles. Does not compile.
     bool Deserialise(ByteBlob& blob) override;
+
+    /// True when every coordinate that the shape's edges are made from lies within
+    /// `MaxWorldCoordinate` (and is a number): every position, and the handles of the curved
+    /// edges. A straight edge's handles shape nothing.
+    bool EdgesInsideWorld() const;
+    /// Repairs the handles of straight edges that lie beyond `MaxWorldCoordinate`, which nothing
+    /// would use until the edge was made a curve (`ShapePoint::RepairUnusedHandles`). Answers how
+    /// many handles were moved. Does not compile.
+    uint32_t RepairUnusedHandles();
 
     /// Appends a point (surface "Plain"), re-centring handles that lie on one line through it on
     /// opposite sides. Does not compile.

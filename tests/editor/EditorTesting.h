@@ -38,8 +38,9 @@ public:
     PlayInput ReadPlay(const ControlScheme*) const override { return play; }
 };
 
-/// A level editor without a window: a user-interface context of its own (no back-end, nothing
-/// drawn), a camera with the game's start values and scripted input. One per test.
+/// A level editor: a user-interface context of its own (no back-end, nothing drawn), a camera
+/// with the game's start values and scripted input. Without a window unless given one, whose
+/// context then holds what the editor builds on the GPU. One per test.
 class EditorHarness
 {
 public:
@@ -48,11 +49,11 @@ public:
     ScriptedInput* input = nullptr; ///< owned by the editor
     std::unique_ptr<LevelEditor> editor;
 
-    EditorHarness()
+    explicit EditorHarness(GLFWwindow* window = nullptr)
     {
         auto scripted = std::make_unique<ScriptedInput>();
         input = scripted.get();
-        editor = std::make_unique<LevelEditor>(&camera, std::move(scripted));
+        editor = std::make_unique<LevelEditor>(&camera, std::move(scripted), window);
     }
 
     EditorHarness(const EditorHarness&) = delete;

@@ -16,6 +16,7 @@
 #include "ByteBlob.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "LogWatch.h"
 #include "PhysicsLink.h"
 #include "PhysicsStep.h"
 #include "Serialisable.h"
@@ -146,6 +147,30 @@ inline std::string LastErrorLine()
     const DynArray<std::string>& history = ErrorLog.GetHistory();
     return history.count == 0 ? std::string() : history[history.count - 1];
 }
+
+/// What the warning and error channels receive from construction on. The level code's own
+/// diagnostics are warnings, which never wait for a key; only the lines the game has always
+/// had go to the error channel.
+struct LogWatches
+{
+    LogWatch warnings{WarningLog};
+    LogWatch errors{ErrorLog};
+
+    /// Nothing on either channel.
+    void ExpectQuiet() const
+    {
+        EXPECT_EQ(warnings.Lines(), std::vector<std::string>());
+        EXPECT_EQ(errors.Lines(), std::vector<std::string>());
+    }
+    /// Exactly one warning, which holds `text`, and no error.
+    void ExpectOneWarning(const std::string& text) const
+    {
+        const std::vector<std::string> lines = warnings.Lines();
+        ASSERT_EQ(lines.size(), 1u) << testing::PrintToString(lines);
+        EXPECT_NE(lines[0].find(text), std::string::npos) << lines[0];
+        EXPECT_EQ(errors.Lines(), std::vector<std::string>());
+    }
+};
 
 /// The fixtures of `body` in the order they were created (the physics library lists the newest
 /// first).

@@ -206,12 +206,29 @@ TEST(MagnetDataTexture, OnlyMagnetsOfABuildableSizeGetTexels)
     EXPECT_EQ(width, 0u);
     EXPECT_EQ(height, 0u);
 
-    // 600 units across needs 16 x 610 texels, more than any texture that is built.
-    const uint32_t errorsBefore = ErrorLineCount();
-    const ShapeSegment tooLong = StraightSegment({0.0f, 0.0f}, {600.0f, 0.0f}, SurfaceType::MagneticRepulsor);
-    EXPECT_FALSE(tooLong.ComputeDataTextureSamples(samples, width, height));
-    EXPECT_TRUE(samples.empty());
-    EXPECT_EQ(ErrorLineCount(), errorsBefore + 1);
-    // The force itself does not depend on the texture.
-    EXPECT_NE(tooLong.GetMagneticForce({300.05f, -0.5f}).y, 0.0f);
+    const struct
+    {
+        const char* name;
+        ShapeSegment magnet;
+        glm::vec2 felt;
+        const char* size;
+    } tooLarge[] = {
+        // 16 x 610 texels across, more than any texture that is built.
+        {"600 units across", StraightSegment({0.0f, 0.0f}, {600.0f, 0.0f}, SurfaceType::MagneticRepulsor),
+         {300.05f, -0.5f}, "9760 by 160"},
+        // Each side fits, but the field alone would be eight times what a whole level may build.
+        {"707 units on the diagonal", StraightSegment({0.0f, 0.0f}, {500.0f, 500.0f}, SurfaceType::MagneticAttractor),
+         {250.05f, 249.5f}, "8160 by 8160"},
+    };
+    for (const auto& c : tooLarge)
+    {
+        SCOPED_TRACE(c.name);
+        const LogWatches logs;
+        EXPECT_FALSE(c.magnet.ComputeDataTextureSamples(samples, width, height));
+        EXPECT_TRUE(samples.empty());
+        logs.ExpectOneWarning(std::string("[ShapeSegment.cpp:443]Magnet field of ") + c.size);
+        // The force itself does not depend on the texture.
+        const glm::vec2 force = c.magnet.GetMagneticForce(c.felt);
+        EXPECT_TRUE(force.x != 0.0f || force.y != 0.0f);
+    }
 }

@@ -267,3 +267,20 @@ TEST(ShapePointHandles, InsideWorldRejectsWhatOnlyADamagedFileHolds)
     EXPECT_FALSE(
         PointWith({0.0f, 0.0f}, {0.0f, 0.0f}, {0.0f, std::numeric_limits<float>::infinity()}, true).IsInsideWorld());
 }
+
+TEST(ShapePointHandles, AMovedHandleIsTurnedOnlyWhileItStaysInsideTheWorld)
+{
+    // A smooth point on the world's edge: turned to face its partner, the moved handle would land
+    // half a million units beyond the edge, so it stays where the quarter rule put it.
+    ShapePoint point = PointWith({1.0e6f, 0.0f}, {1.0e6f - 1.0f, 0.0f}, {3.0e6f, 0.0f}, false);
+    EXPECT_EQ(point.RepairUnusedHandles({1.0e6f, 5.0f}, {-1.0e6f, 0.0f}, true, false), 1u);
+    EXPECT_EQ(point.handleA, glm::vec2(1.0e6f - 1.0f, 0.0f));
+    EXPECT_EQ(point.handleB, glm::vec2(5.0e5f, 0.0f));
+    EXPECT_TRUE(point.IsInsideWorld());
+
+    // Handles that a curve uses are never moved, however far they lie; the loader refuses those.
+    ShapePoint used = PointWith({0.0f, 0.0f}, {-3.0e6f, 0.0f}, {3.0e6f, 0.0f}, false);
+    EXPECT_EQ(used.RepairUnusedHandles({-1.0f, 0.0f}, {1.0f, 0.0f}, true, true), 0u);
+    EXPECT_EQ(used.handleA, glm::vec2(-3.0e6f, 0.0f));
+    EXPECT_EQ(used.handleB, glm::vec2(3.0e6f, 0.0f));
+}

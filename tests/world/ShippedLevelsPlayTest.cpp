@@ -33,6 +33,7 @@ TEST(ShippedLevelsInPlay, EachPlaysTenSecondsWithNoInputAndKeepsTheFigureInside)
     {
         SCOPED_TRACE(file.filename().string());
         LogWatch errors(ErrorLog);
+        LogWatch warnings(WarningLog);
         Camera camera;
         Level level(&camera);
         ASSERT_TRUE(level.ReadFromFile(file.string()));
@@ -50,5 +51,6 @@ TEST(ShippedLevelsInPlay, EachPlaysTenSecondsWithNoInputAndKeepsTheFigureInside)
                                 << " s";
         }
         EXPECT_TRUE(errors.Lines().empty()) << errors.Lines().front();
+        EXPECT_TRUE(warnings.Lines().empty()) << warnings.Lines().front();
     }
 }

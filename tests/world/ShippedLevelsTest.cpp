@@ -102,8 +102,10 @@ TEST(ShippedLevels, TheFolderHoldsExactlyTheListedLevelsUnderNamesThatFitTheLeve
 TEST_P(ShippedLevelTest, ReadsWholeWithEveryObject)
 {
     LogWatch errors(ErrorLog);
+    LogWatch warnings(WarningLog);
     ASSERT_TRUE(level.ReadFromFile(PathOf(GetParam())));
     EXPECT_TRUE(errors.Lines().empty()) << errors.Lines().front();
+    EXPECT_TRUE(warnings.Lines().empty()) << warnings.Lines().front();
     EXPECT_EQ(level.worldShapes.count, GetParam().shapes);
     EXPECT_EQ(level.trinkets.count, GetParam().trinkets);
     EXPECT_EQ(level.waypoints.count, GetParam().waypoints);

@@ -299,6 +299,7 @@ void MeasureFile(const WorstFile& file)
     const double readTime = MillisecondsSince(start);
 
     start = std::chrono::steady_clock::now();
+    level.AllotDataTextures();
     std::vector<uint16_t> samples;
     uint64_t texels = 0;
     for (const WorldShape& shape : level.worldShapes)

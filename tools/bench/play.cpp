@@ -189,9 +189,11 @@ void StartShippedLevels()
             std::vector<uint16_t> samples;
             uint32_t width = 0;
             uint32_t height = 0;
+            level.AllotDataTextures();
             for (const WorldShape& shape : level.worldShapes)
                 for (const ShapeSegment& segment : shape.segments)
-                    segment.ComputeDataTextureSamples(samples, width, height);
+                    if (!segment.fieldLeftOut)
+                        segment.ComputeDataTextureSamples(samples, width, height);
         }
         const double fieldTime = MillisecondsSince(fields);
         const Clock::time_point play = Clock::now();

@@ -27,8 +27,10 @@ void Check(bool holds)
         __builtin_trap();
 }
 
-void ComputeFields(const Level& level)
+void ComputeFields(Level& level)
 {
+    // What building the fields with a GPU would keep.
+    level.AllotDataTextures();
     std::vector<uint16_t> samples;
     uint64_t texels = 0;
     for (const WorldShape& shape : level.worldShapes)

@@ -9,10 +9,12 @@
 #include "FrameBuffer.h"
 #include "GLTestWindow.h"
 #include "Level.h"
+#include "LogWatch.h"
 #include "Mesh.h"
 #include "Shader.h"
 #include "Texture.h"
 #include "WorldShape.h"
+#include "../ShapeFixtures.h"
 
 namespace
 {
@@ -165,4 +167,82 @@ TEST_F(MagnetismTexture, DrawMagnetismLaysTheFieldOverTheInfluenceBox)
     const float beside[4] = {box[1], box[1] + 5.0f, box[2], box[3]};
     for (float value : draw(beside))
         ASSERT_EQ(value, 0.0f);
+}
+
+TEST_F(MagnetismTexture, EditedLevelsBuildNoMoreFieldThanTheBudgetAllows)
+{
+    // An edit recompiles its shape, whose new segments once knew nothing of the budget, and the
+    // play-test that followed built every field: one 707-unit attractor edge made a field of
+    // 66 million texels. Loading, and building again after an edit as a play-test does, must
+    // both keep within the budget, leaving out the same fields.
+    struct Built
+    {
+        uint32_t textures = 0;
+        uint64_t texels = 0;
+    };
+    auto built = [](const Level& level) {
+        Built all;
+        for (const WorldShape& shape : level.worldShapes)
+            for (const ShapeSegment& segment : shape.segments)
+                if (segment.dataTexture != nullptr)
+                {
+                    ++all.textures;
+                    all.texels += static_cast<uint64_t>(segment.dataTexture->width) * segment.dataTexture->height;
+                }
+        return all;
+    };
+    WorldShape ring = SmoothRing(300, 47.75f);
+    for (ShapePoint& point : ring.points)
+        point.surfaceType = SurfaceType::MagneticAttractor;
+    const struct
+    {
+        const char* name;
+        WorldShape shape;
+        uint32_t textures;
+        const char* leftOut;
+    } cases[] = {
+        {"a triangle with a 707-unit attractor edge",
+         StraightShape({{0, 0}, {500, 500}, {0, 500}}, {SurfaceType::MagneticAttractor}), 0,
+         "of 1 edges (shape 0 edge 0, "},
+        // A unit edge's field is some 176 x 176 texels: 283 of the ring's fit.
+        {"a ring of 300 attractor edges", ring, 283, "of 17 edges (shape 0 edge 283, "},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        {
+            Level saved(nullptr);
+            saved.worldShapes.PushBack(c.shape);
+            ByteBlob blob;
+            blob.WriteHeader();
+            saved.Serialise(blob);
+            ASSERT_TRUE(blob.WriteToFile("fields.lrl"));
+        }
+        Camera camera;
+        Level level(&camera);
+        Built loaded;
+        {
+            const LogWatch warnings(WarningLog);
+            ASSERT_TRUE(level.LoadFromFile("fields.lrl"));
+            loaded = built(level);
+            EXPECT_EQ(loaded.textures, c.textures);
+            EXPECT_LE(loaded.texels, Level::MaxDataTexels);
+            ASSERT_EQ(warnings.Lines().size(), 1u);
+            EXPECT_TRUE(warnings.Saw(c.leftOut)) << warnings.Lines()[0];
+        }
+
+        // A point dragged by a hair, as the editor moves it, and the level played.
+        WorldShape& shape = level.worldShapes[0];
+        shape.SetPointVector(shape.points[1].position + glm::vec2(0.01f, 0.0f), ElementPoint, 1);
+        EXPECT_EQ(built(level).textures, 0u) << "the edit dropped the old fields";
+        const LogWatch warnings(WarningLog);
+        level.BuildDataTextures();
+        ASSERT_TRUE(level.Start(1, 0));
+        const Built played = built(level);
+        EXPECT_EQ(played.textures, c.textures);
+        EXPECT_EQ(played.texels, loaded.texels);
+        ASSERT_EQ(warnings.Lines().size(), 1u);
+        EXPECT_TRUE(warnings.Saw(c.leftOut)) << warnings.Lines()[0];
+        level.EndGame();
+    }
 }
