@@ -1,7 +1,6 @@
 #include "NetworkManager.h"
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <vector>
 
@@ -30,11 +29,6 @@ constexpr size_t MaxWaitingBytes = 64 * 1024;
 constexpr int MaxEventsPerUpdate = 1024;
 // A public address is a line of a few dozen characters at most.
 constexpr size_t MaxPublicAddressLength = 64;
-
-double SecondsNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 PlayerNetState StateOf(const Player& player)
 {
@@ -96,10 +90,10 @@ ClientResponseAction NetworkManager::Update()
             break;
         case ENET_EVENT_TYPE_RECEIVE:
             if (event.channelID != 0)
-                LogDrop(601, "Dropped a packet on channel " + std::to_string(event.channelID) +
-                                 "; records travel on channel 0 only.");
+                LogDrop(WarningLog, 601, "Dropped a packet on channel " + std::to_string(event.channelID) +
+                                             "; records travel on channel 0 only.");
             else
-                result.Merge(HandlePacket(event.packet->data, event.packet->dataLength, event.peer));
+                result.Merge(HandlePacket(event.packet->data, event.packet->dataLength, event.peer), dropLog);
             enet_packet_destroy(event.packet);
             break;
         default:
@@ -174,9 +168,9 @@ bool NetworkManager::Join(const std::string& addressText)
     // would go to some other machine.
     if (enet_address_set_host(&address, addressText.c_str()) != 0)
     {
-        ErrorLog << LogLocation(__FILE__, 186) << "Could not find the server address \""
-                 << CleanText(addressText.c_str(), addressText.size() + 1) << "\".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 186) << "Could not find the server address \""
+                   << CleanText(addressText.c_str(), addressText.size() + 1) << "\".";
+        WarningLog.EndMessage();
         return false;
     }
     address.port = port;
@@ -244,8 +238,9 @@ ClientResponseAction NetworkManager::HandlePacket(const uint8_t* data, size_t le
 {
     if (data == nullptr || length < sizeof(uint32_t))
     {
-        LogDrop(602, length == 0 ? std::string("Dropped an empty packet.")
-                                 : "Dropped a packet of " + std::to_string(length) + " bytes, too short for a record.");
+        LogDrop(WarningLog, 602,
+                length == 0 ? std::string("Dropped an empty packet.")
+                            : "Dropped a packet of " + std::to_string(length) + " bytes, too short for a record.");
         return {};
     }
     uint32_t type = 0;
@@ -257,7 +252,7 @@ ClientResponseAction NetworkManager::HandlePacket(const uint8_t* data, size_t le
     case NetworkRole::Client:
         return HandleClientPacket(type, data, length);
     default:
-        LogDrop(472, "Received packet, not in multplayer?");
+        LogDrop(ErrorLog, 472, "Received packet, not in multplayer?");
         return {};
     }
 }
@@ -267,7 +262,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
     const auto sender = peers.find(from);
     const bool known = sender != peers.end() && sender->second.connected;
     const auto unknownSender = [&] {
-        LogDrop(604, "Dropped a record of type " + std::to_string(type) + " from a peer that is not in this lobby.");
+        LogDrop(WarningLog, 604, "Dropped a record of type " + std::to_string(type) + " from a peer that is not in this lobby.");
     };
 
     switch (type)
@@ -285,7 +280,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         PeerInfo& info = sender->second;
         if (info.playerNumber != -1)
         {
-            LogDrop(611, "Dropped a second join record from player " + std::to_string(info.playerNumber) + ".");
+            LogDrop(WarningLog, 611, "Dropped a second join record from player " + std::to_string(info.playerNumber) + ".");
             break;
         }
         info.name = CleanText(record.name);
@@ -369,7 +364,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         break;
     }
     default:
-        LogDrop(388, "Received bad packet type for server.");
+        LogDrop(ErrorLog, 388, "Received bad packet type for server.");
         break;
     }
     return {};
@@ -393,10 +388,7 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         if (!Read(data, length, record))
             break;
         AddLeftMessage(CleanText(record.name));
-        if (level == nullptr)
-            break;
-        if (!InLevel(record.playerNumber, "the departure of player"))
-            break;
+        // A player who joined during the level has no place in it, and leaves nothing behind.
         if (RemotePlayer(record.playerNumber) != nullptr)
         {
             DepartPlayer(record.playerNumber);
@@ -443,14 +435,14 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         const std::string name = record.levelName;
         if (!IsShareableLevelName(name))
         {
-            LogDrop(607, "Dropped the start of a level named \"" + CleanText(record.levelName) +
-                             "\", which is no level file name.");
+            LogDrop(WarningLog, 607, "Dropped the start of a level named \"" + CleanText(record.levelName) +
+                                         "\", which is no level file name.");
             break;
         }
         if (record.playerCount < 1 || record.playerCount > static_cast<uint32_t>(MaxClients) + 1)
         {
-            LogDrop(608, "Dropped the start of " + name + " with " + std::to_string(record.playerCount) +
-                             " players, more than a lobby holds.");
+            LogDrop(WarningLog, 608, "Dropped the start of " + name + " with " + std::to_string(record.playerCount) +
+                                         " players, more than a lobby holds.");
             break;
         }
         const int32_t count = static_cast<int32_t>(record.playerCount);
@@ -492,7 +484,7 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         break;
     }
     default:
-        LogDrop(467, "Received bad packet type for client.");
+        LogDrop(ErrorLog, 467, "Received bad packet type for client.");
         break;
     }
     return action;
@@ -506,11 +498,11 @@ bool NetworkManager::Read(const uint8_t* data, size_t length, Record& record)
     case RecordFault::None:
         return true;
     case RecordFault::TooShort:
-        LogDrop(602, "Dropped a record of type " + std::to_string(Record::Type) + ": " + std::to_string(length) +
-                         " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
+        LogDrop(WarningLog, 602, "Dropped a record of type " + std::to_string(Record::Type) + ": " + std::to_string(length) +
+                                     " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
         return false;
     case RecordFault::UnterminatedText:
-        LogDrop(603, "Dropped a record of type " + std::to_string(Record::Type) + ": a text without its terminating NUL.");
+        LogDrop(WarningLog, 603, "Dropped a record of type " + std::to_string(Record::Type) + ": a text without its terminating NUL.");
         return false;
     }
     return false;
@@ -693,8 +685,7 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
     }
     else
     {
-        ErrorLog << LogLocation(__FILE__, 261) << "Connection created outside UI lobby - currently shouldn't happen.";
-        ErrorLog.EndMessage();
+        LogDrop(ErrorLog, 261, "Connection created outside UI lobby - currently shouldn't happen.");
         // Nobody here will talk to it: let it know rather than keep its slot taken.
         enet_peer_disconnect(peer, 0);
     }
@@ -839,7 +830,7 @@ void NetworkManager::TidyLobby()
 
 void NetworkManager::AddMessage(std::string line)
 {
-    if (lobbyLog.Admit(SecondsNow()))
+    if (lobbyLog.Admit(LogRateLimit::Now()))
     {
         InfoLog << "Lobby: " << line;
         InfoLog.EndMessage();
@@ -849,22 +840,16 @@ void NetworkManager::AddMessage(std::string line)
     messages.PushBack(std::move(line));
 }
 
-void NetworkManager::LogDrop(int line, const std::string& text)
+void NetworkManager::LogDrop(LogChannel& channel, int line, const std::string& text)
 {
-    if (!dropLog.Admit(SecondsNow()))
-        return;
-    ErrorLog << LogLocation(__FILE__, line) << text;
-    const uint32_t heldBack = dropLog.TakeHeldBack();
-    if (heldBack > 0)
-        ErrorLog << " (" << heldBack << " more dropped records went unlogged before this one.)";
-    ErrorLog.EndMessage();
+    dropLog.Write(channel, LogLocation(__FILE__, line) + text);
 }
 
 bool NetworkManager::InLevel(int64_t number, const std::string& what)
 {
     if (number >= 0 && number < static_cast<int64_t>(level->players.count))
         return true;
-    LogDrop(605, "Dropped " + what + " " + std::to_string(number) + ", who has no player in the level in play.");
+    LogDrop(WarningLog, 605, "Dropped " + what + " " + std::to_string(number) + ", who has no player in the level in play.");
     return false;
 }
 
@@ -872,7 +857,7 @@ bool NetworkManager::UsableState(const PlayerNetState& state, int64_t number, co
 {
     if (state.IsUsable())
         return true;
-    LogDrop(606, "Dropped " + what + " " + std::to_string(number) + " with numbers outside the world.");
+    LogDrop(WarningLog, 606, "Dropped " + what + " " + std::to_string(number) + " with numbers outside the world.");
     return false;
 }
 
@@ -880,6 +865,6 @@ bool NetworkManager::ClientNumber(uint32_t number, const std::string& what)
 {
     if (number >= 1 && number <= static_cast<uint32_t>(MaxClients))
         return true;
-    LogDrop(610, "Dropped " + what + " " + std::to_string(number) + ", which no client of a lobby can be.");
+    LogDrop(WarningLog, 610, "Dropped " + what + " " + std::to_string(number) + ", which no client of a lobby can be.");
     return false;
 }

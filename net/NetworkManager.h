@@ -51,7 +51,9 @@ struct PeerInfo
 /// machine loads the level from its own files; only player states travel.
 ///
 /// Whatever a peer sends, each record is checked before use (its length, its texts, its player
-/// number, its sender) and a record that fails is dropped with one rate-limited `ErrorLog` line.
+/// number, its sender) and a record that fails is dropped with one rate-limited line: on
+/// `ErrorLog` for a record of a type that the role does not take and for a connection outside the
+/// lobby's pages, on `WarningLog` for the rest. No line that a peer causes waits for a key.
 ///
 /// The game holds one by value and calls `Update` first in every frame; the network library must
 /// be initialised (`enet_initialize`) for as long as a manager has a host. Main thread only. The
@@ -99,7 +101,7 @@ public:
     uint16_t port = DefaultPort;
     /// `Update` calls made while a host existed.
     int32_t frameCounter = 0;
-    /// How many lines about dropped records reach `ErrorLog`: 10 in any 5 seconds.
+    /// How many lines about what peers sent reach the log: 10 in any 5 seconds.
     LogRateLimit dropLog{10, 5.0};
     /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
     /// reaches but which keeps a peer's chat flood out of the log file.
@@ -243,8 +245,9 @@ private:
     /// numbering that departures left.
     void TidyLobby();
     void AddMessage(std::string line);
-    /// Writes one line about a dropped record to `ErrorLog`, unless too many went out lately.
-    void LogDrop(int line, const std::string& text);
+    /// Writes one line about something a peer sent to `channel`, after the location prefix of
+    /// `line`, unless too many went out lately; it never waits for a key.
+    void LogDrop(LogChannel& channel, int line, const std::string& text);
     /// Whether the level in play has a player `number`; when not, the record (`what`, as in "a
     /// state from player") is logged as dropped.
     bool InLevel(int64_t number, const std::string& what);

@@ -8,7 +8,8 @@
 
 /// Standard input on a pseudo-terminal holding `typed` (one key and its newline unless told
 /// otherwise) for as long as the object lives, as when the game runs from a console: each wait for
-/// a key takes one byte, a line that does not wait leaves every byte unread.
+/// a key takes one byte, a line that does not wait leaves every byte unread. The terminal is in
+/// line mode, so `Unread` sees the bytes only up to the newline that ends `typed`.
 class TypedKeyOnTerminal
 {
 public:
