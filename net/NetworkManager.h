@@ -129,8 +129,9 @@ public:
     /// Stops being the server: every client is told at once, then the host goes.
     void CloseServer();
     /// Starts a connection to `addressText` (a dotted IPv4 address or a host name) on `port`.
-    /// The role becomes `Client` when the connection is made (`Update`). False, with a log line,
-    /// when no connection attempt could be started.
+    /// The role becomes `Client` when the connection is made (`Update`); until then the attempt
+    /// has the library's own time-out, half a minute where nobody answers. False, with a log
+    /// line, when no connection attempt could be started.
     bool Join(const std::string& addressText);
     /// Stops being a client.
     void Leave();
