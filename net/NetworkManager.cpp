@@ -175,7 +175,7 @@ bool NetworkManager::Join(const std::string& addressText)
     }
     address.port = port;
     // The attempt keeps the library's own time-out: a connected peer's two seconds would give up
-    // on a join after two lost handshake datagrams. The connect event sets the peer's.
+    // on a join after a few lost handshake datagrams. The connect event sets the peer's.
     if (enet_host_connect(host, &address, ChannelCount, ConnectData) == nullptr)
     {
         ErrorLog << LogLocation(__FILE__, 191) << "Failed to create client - something else happened.";

@@ -52,8 +52,9 @@ struct PeerInfo
 ///
 /// Whatever a peer sends, each record is checked before use (its length, its texts, its player
 /// number, its sender) and a record that fails is dropped with one rate-limited line: on
-/// `ErrorLog` for a record of a type that the role does not take and for a connection outside the
-/// lobby's pages, on `WarningLog` for the rest. No line that a peer causes waits for a key.
+/// `ErrorLog` for a record of a type that the role does not take, a record while this machine has
+/// no role, a connection outside the lobby's pages and a start and an end of a level in one frame;
+/// on `WarningLog` for the rest. No line that a peer causes waits for a key.
 ///
 /// The game holds one by value and calls `Update` first in every frame; the network library must
 /// be initialised (`enet_initialize`) for as long as a manager has a host. Main thread only. The
@@ -246,8 +247,8 @@ private:
     /// numbering that departures left.
     void TidyLobby();
     void AddMessage(std::string line);
-    /// Writes one line about something a peer sent to `channel`, after the location prefix of
-    /// `line`, unless too many went out lately; it never waits for a key.
+    /// Writes one line about something a peer sent or did to `channel`, after the location prefix
+    /// of `line`, unless too many went out lately; it never waits for a key.
     void LogDrop(LogChannel& channel, int line, const std::string& text);
     /// Whether the level in play has a player `number`; when not, the record (`what`, as in "a
     /// state from player") is logged as dropped.

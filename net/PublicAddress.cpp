@@ -49,8 +49,8 @@ size_t CollectAnswer(char* bytes, size_t size, size_t count, void* answer)
     return length;
 }
 
-// Runs on the main thread at exit, before the static destructors and before the TLS library's own
-// exit handler, both of which ran earlier in registration: every fetch under way is woken and
+// Runs on the main thread at exit, before the static destructors and the TLS library's own exit
+// handler, which were registered earlier and so run later: every fetch under way is woken and
 // leaves the transfer library before anything it uses is torn down.
 void StopFetchesAtExit(int status)
 {

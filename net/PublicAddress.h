@@ -18,7 +18,7 @@ std::string PublicAddressUrl();
 /// destructors and the libraries' own exit handlers run: an exit can come at any moment of a
 /// fetch. The library is never cleaned up. Should a fetch not stop within two seconds, the exit
 /// logs it on `WarningLog` and ends the process at once with its status. False when the library
-/// cannot be set up; every fetch then fails at once. Calls after the first do nothing.
+/// cannot be set up; every fetch then fails at once. Calls after one that succeeded do nothing.
 bool PreparePublicAddressFetch();
 
 /// The body of the background thread that the game starts once at start-up and detaches, after

@@ -1,7 +1,7 @@
 // Faults of the network between processes on loopback: a client killed during a level, a host
 // killed during a level, a connection attempt whose first datagrams are lost, and one that nobody
-// answers. The killed side is a child
-// process of the test that plays its part until SIGKILL ends it without a word to its peers.
+// answers. The killed side is a child process of the test that plays its part until SIGKILL ends
+// it without a word to its peers.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
