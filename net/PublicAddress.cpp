@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include "LogChannel.h"
 
@@ -103,6 +104,18 @@ public:
 private:
     bool admitted = false;
 };
+
+// The TLS library keeps state for each thread that used it and frees it as the thread ends, which
+// would be while an exit tears the library down. Freed here instead, on the fetch's own thread,
+// before the exit hears that the fetch is over. Looked up rather than linked: the TLS library is
+// whichever the transfer library was built with, and one without this call keeps nothing.
+void EndTlsUseOnThisThread()
+{
+    using ThreadStop = void (*)();
+    static const auto stop = reinterpret_cast<ThreadStop>(dlsym(RTLD_DEFAULT, "OPENSSL_thread_stop"));
+    if (stop != nullptr)
+        stop();
+}
 
 // Runs one transfer, woken by an exit; CURLE_ABORTED_BY_CALLBACK when the exit stopped it.
 CURLcode Transfer(CURL* easy)
@@ -205,6 +218,7 @@ bool FetchPublicAddressTo(const std::string& url, const std::string& path, long 
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);
+    EndTlsUseOnThisThread();
     // Only an answer is an address: a redirection or an empty reply would wipe a good one.
     if (result != CURLE_OK || status != 200 || answer.empty())
         return false;
