@@ -428,7 +428,9 @@ void LedrowGame::ReloadEffects()
 
 void LedrowGame::StartPublicAddressFetch()
 {
-    // Detached at once: nothing waits for it, and the game can quit while it still runs.
+    // Detached at once: nothing waits for it, and the game can quit while it still runs (the exit
+    // stops it first).
+    PreparePublicAddressFetch();
     try
     {
         std::thread(FetchPublicAddress).detach();

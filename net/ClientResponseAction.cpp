@@ -1,8 +1,9 @@
 #include "ClientResponseAction.h"
 
 #include "LogChannel.h"
+#include "LogRateLimit.h"
 
-void ClientResponseAction::Merge(const ClientResponseAction& other)
+void ClientResponseAction::Merge(const ClientResponseAction& other, LogRateLimit& log)
 {
     if (type == ClientResponseType::None)
     {
@@ -11,7 +12,6 @@ void ClientResponseAction::Merge(const ClientResponseAction& other)
     }
     if (other.type == ClientResponseType::None)
         return;
-    ErrorLog << LogLocation(__FILE__, 17)
-             << "We somehow managed to both start and end a game within a single frame, this would be bad news.";
-    ErrorLog.EndMessage();
+    log.Write(ErrorLog, LogLocation(__FILE__, 17) +
+                  "We somehow managed to both start and end a game within a single frame, this would be bad news.");
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+class LogRateLimit;
+
 /// What the network asks of the game in one frame.
 enum class ClientResponseType : uint32_t
 {
@@ -20,6 +22,7 @@ struct ClientResponseAction
     int32_t playerCount = 0; ///< players of the level to start; meaningful for a start only
 
     /// Folds the answer to one more record of the same frame into this one: the first action of
-    /// a frame wins, and a second one is logged and dropped.
-    void Merge(const ClientResponseAction& other);
+    /// a frame wins, and a second one is dropped with a line on `ErrorLog` that `log` lets through
+    /// (the host sent both, so the line never waits for a key).
+    void Merge(const ClientResponseAction& other, LogRateLimit& log);
 };

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+class LogChannel;
 
 /// Lets at most `linesPerWindow` log lines through in each window of `windowSeconds`, and counts
 /// the lines it held back, so that a peer flooding the game with bad records can neither fill the
@@ -15,6 +18,14 @@ public:
     bool Admit(double now);
     /// The lines held back since the previous call, which restarts the count.
     uint32_t TakeHeldBack();
+
+    /// Ends `line` on `channel` when `Admit` lets it through now, and never waits for a key
+    /// whatever the channel: a remote peer causes these lines. The first line after some were
+    /// held back says how many.
+    void Write(LogChannel& channel, const std::string& line);
+
+    /// Seconds on the steady clock, as `Admit` takes them.
+    static double Now();
 
 private:
     uint32_t linesPerWindow;

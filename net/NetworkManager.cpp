@@ -1,13 +1,11 @@
 #include "NetworkManager.h"
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <vector>
 
 #include <box2d/b2_body.h>
 #include <box2d/b2_world.h>
-#include <imgui.h>
 
 #include "Level.h"
 #include "Player.h"
@@ -15,8 +13,8 @@
 
 namespace
 {
-// Peers get these time-outs as soon as they connect: a peer that stops answering is given up
-// after about two seconds.
+// Peers get these time-outs as soon as they connect (not while a connection is attempted): a
+// peer that stops answering is given up after about two seconds.
 constexpr enet_uint32 TimeoutLimit = 3;
 constexpr enet_uint32 TimeoutMinimumMs = 500;
 constexpr enet_uint32 TimeoutMaximumMs = 2000;
@@ -31,11 +29,6 @@ constexpr size_t MaxWaitingBytes = 64 * 1024;
 constexpr int MaxEventsPerUpdate = 1024;
 // A public address is a line of a few dozen characters at most.
 constexpr size_t MaxPublicAddressLength = 64;
-
-double SecondsNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 PlayerNetState StateOf(const Player& player)
 {
@@ -97,10 +90,10 @@ ClientResponseAction NetworkManager::Update()
             break;
         case ENET_EVENT_TYPE_RECEIVE:
             if (event.channelID != 0)
-                LogDrop(601, "Dropped a packet on channel " + std::to_string(event.channelID) +
-                                 "; records travel on channel 0 only.");
+                LogDrop(WarningLog, 601, "Dropped a packet on channel " + std::to_string(event.channelID) +
+                                             "; records travel on channel 0 only.");
             else
-                result.Merge(HandlePacket(event.packet->data, event.packet->dataLength, event.peer));
+                result.Merge(HandlePacket(event.packet->data, event.packet->dataLength, event.peer), dropLog);
             enet_packet_destroy(event.packet);
             break;
         default:
@@ -175,22 +168,20 @@ bool NetworkManager::Join(const std::string& addressText)
     // would go to some other machine.
     if (enet_address_set_host(&address, addressText.c_str()) != 0)
     {
-        ErrorLog << LogLocation(__FILE__, 186) << "Could not find the server address \""
-                 << CleanText(addressText.c_str(), addressText.size() + 1) << "\".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 186) << "Could not find the server address \""
+                   << CleanText(addressText.c_str(), addressText.size() + 1) << "\".";
+        WarningLog.EndMessage();
         return false;
     }
     address.port = port;
-    ENetPeer* server = enet_host_connect(host, &address, ChannelCount, ConnectData);
-    if (server == nullptr)
+    // The attempt keeps the library's own time-out: a connected peer's two seconds would give up
+    // on a join after a few lost handshake datagrams. The connect event sets the peer's.
+    if (enet_host_connect(host, &address, ChannelCount, ConnectData) == nullptr)
     {
         ErrorLog << LogLocation(__FILE__, 191) << "Failed to create client - something else happened.";
         ErrorLog.EndMessage();
         return false;
     }
-    // The attempt gives up as soon as a connected peer would, rather than after the library's
-    // half a minute: a mistyped address is reported within a few seconds.
-    enet_peer_timeout(server, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
     return true;
 }
 
@@ -245,8 +236,9 @@ ClientResponseAction NetworkManager::HandlePacket(const uint8_t* data, size_t le
 {
     if (data == nullptr || length < sizeof(uint32_t))
     {
-        LogDrop(602, length == 0 ? std::string("Dropped an empty packet.")
-                                 : "Dropped a packet of " + std::to_string(length) + " bytes, too short for a record.");
+        LogDrop(WarningLog, 602,
+                length == 0 ? std::string("Dropped an empty packet.")
+                            : "Dropped a packet of " + std::to_string(length) + " bytes, too short for a record.");
         return {};
     }
     uint32_t type = 0;
@@ -258,7 +250,7 @@ ClientResponseAction NetworkManager::HandlePacket(const uint8_t* data, size_t le
     case NetworkRole::Client:
         return HandleClientPacket(type, data, length);
     default:
-        LogDrop(472, "Received packet, not in multplayer?");
+        LogDrop(ErrorLog, 472, "Received packet, not in multplayer?");
         return {};
     }
 }
@@ -268,7 +260,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
     const auto sender = peers.find(from);
     const bool known = sender != peers.end() && sender->second.connected;
     const auto unknownSender = [&] {
-        LogDrop(604, "Dropped a record of type " + std::to_string(type) + " from a peer that is not in this lobby.");
+        LogDrop(WarningLog, 604, "Dropped a record of type " + std::to_string(type) + " from a peer that is not in this lobby.");
     };
 
     switch (type)
@@ -286,7 +278,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         PeerInfo& info = sender->second;
         if (info.playerNumber != -1)
         {
-            LogDrop(611, "Dropped a second join record from player " + std::to_string(info.playerNumber) + ".");
+            LogDrop(WarningLog, 611, "Dropped a second join record from player " + std::to_string(info.playerNumber) + ".");
             break;
         }
         info.name = CleanText(record.name);
@@ -370,7 +362,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         break;
     }
     default:
-        LogDrop(388, "Received bad packet type for server.");
+        LogDrop(ErrorLog, 388, "Received bad packet type for server.");
         break;
     }
     return {};
@@ -394,10 +386,7 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         if (!Read(data, length, record))
             break;
         AddLeftMessage(CleanText(record.name));
-        if (level == nullptr)
-            break;
-        if (!InLevel(record.playerNumber, "the departure of player"))
-            break;
+        // A player who joined during the level has no place in it, and leaves nothing behind.
         if (RemotePlayer(record.playerNumber) != nullptr)
         {
             DepartPlayer(record.playerNumber);
@@ -444,14 +433,14 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         const std::string name = record.levelName;
         if (!IsShareableLevelName(name))
         {
-            LogDrop(607, "Dropped the start of a level named \"" + CleanText(record.levelName) +
-                             "\", which is no level file name.");
+            LogDrop(WarningLog, 607, "Dropped the start of a level named \"" + CleanText(record.levelName) +
+                                         "\", which is no level file name.");
             break;
         }
         if (record.playerCount < 1 || record.playerCount > static_cast<uint32_t>(MaxClients) + 1)
         {
-            LogDrop(608, "Dropped the start of " + name + " with " + std::to_string(record.playerCount) +
-                             " players, more than a lobby holds.");
+            LogDrop(WarningLog, 608, "Dropped the start of " + name + " with " + std::to_string(record.playerCount) +
+                                         " players, more than a lobby holds.");
             break;
         }
         const int32_t count = static_cast<int32_t>(record.playerCount);
@@ -493,7 +482,7 @@ ClientResponseAction NetworkManager::HandleClientPacket(uint32_t type, const uin
         break;
     }
     default:
-        LogDrop(467, "Received bad packet type for client.");
+        LogDrop(ErrorLog, 467, "Received bad packet type for client.");
         break;
     }
     return action;
@@ -507,11 +496,11 @@ bool NetworkManager::Read(const uint8_t* data, size_t length, Record& record)
     case RecordFault::None:
         return true;
     case RecordFault::TooShort:
-        LogDrop(602, "Dropped a record of type " + std::to_string(Record::Type) + ": " + std::to_string(length) +
-                         " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
+        LogDrop(WarningLog, 602, "Dropped a record of type " + std::to_string(Record::Type) + ": " + std::to_string(length) +
+                                     " bytes where " + std::to_string(sizeof(Record)) + " are needed.");
         return false;
     case RecordFault::UnterminatedText:
-        LogDrop(603, "Dropped a record of type " + std::to_string(Record::Type) + ": a text without its terminating NUL.");
+        LogDrop(WarningLog, 603, "Dropped a record of type " + std::to_string(Record::Type) + ": a text without its terminating NUL.");
         return false;
     }
     return false;
@@ -694,8 +683,7 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
     }
     else
     {
-        ErrorLog << LogLocation(__FILE__, 261) << "Connection created outside UI lobby - currently shouldn't happen.";
-        ErrorLog.EndMessage();
+        LogDrop(ErrorLog, 261, "Connection created outside UI lobby - currently shouldn't happen.");
         // Nobody here will talk to it: let it know rather than keep its slot taken.
         enet_peer_disconnect(peer, 0);
     }
@@ -840,7 +828,7 @@ void NetworkManager::TidyLobby()
 
 void NetworkManager::AddMessage(std::string line)
 {
-    if (lobbyLog.Admit(SecondsNow()))
+    if (lobbyLog.Admit(LogRateLimit::Now()))
     {
         InfoLog << "Lobby: " << line;
         InfoLog.EndMessage();
@@ -850,22 +838,16 @@ void NetworkManager::AddMessage(std::string line)
     messages.PushBack(std::move(line));
 }
 
-void NetworkManager::LogDrop(int line, const std::string& text)
+void NetworkManager::LogDrop(LogChannel& channel, int line, const std::string& text)
 {
-    if (!dropLog.Admit(SecondsNow()))
-        return;
-    ErrorLog << LogLocation(__FILE__, line) << text;
-    const uint32_t heldBack = dropLog.TakeHeldBack();
-    if (heldBack > 0)
-        ErrorLog << " (" << heldBack << " more dropped records went unlogged before this one.)";
-    ErrorLog.EndMessage();
+    dropLog.Write(channel, LogLocation(__FILE__, line) + text);
 }
 
 bool NetworkManager::InLevel(int64_t number, const std::string& what)
 {
     if (number >= 0 && number < static_cast<int64_t>(level->players.count))
         return true;
-    LogDrop(605, "Dropped " + what + " " + std::to_string(number) + ", who has no player in the level in play.");
+    LogDrop(WarningLog, 605, "Dropped " + what + " " + std::to_string(number) + ", who has no player in the level in play.");
     return false;
 }
 
@@ -873,7 +855,7 @@ bool NetworkManager::UsableState(const PlayerNetState& state, int64_t number, co
 {
     if (state.IsUsable())
         return true;
-    LogDrop(606, "Dropped " + what + " " + std::to_string(number) + " with numbers outside the world.");
+    LogDrop(WarningLog, 606, "Dropped " + what + " " + std::to_string(number) + " with numbers outside the world.");
     return false;
 }
 
@@ -881,113 +863,6 @@ bool NetworkManager::ClientNumber(uint32_t number, const std::string& what)
 {
     if (number >= 1 && number <= static_cast<uint32_t>(MaxClients))
         return true;
-    LogDrop(610, "Dropped " + what + " " + std::to_string(number) + ", which no client of a lobby can be.");
+    LogDrop(WarningLog, 610, "Dropped " + what + " " + std::to_string(number) + ", which no client of a lobby can be.");
     return false;
-}
-
-void NetworkManager::DrawLobby()
-{
-    // First shown beside the level list rather than over it, and tall enough for the host's page;
-    // the player may move and size it from there, and the library remembers where.
-    const ImVec2 display = ImGui::GetIO().DisplaySize;
-    ImGui::SetNextWindowPos(ImVec2(std::max(display.x * 0.5f, 60.0f), 60.0f), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(720.0f, 640.0f), ImGuiCond_FirstUseEver);
-    ImGui::Begin("Multiplayer...?");
-    switch (lobbyState)
-    {
-    case LobbyState::ChooseRole:
-    {
-        ImGui::TextUnformatted("Who are you?");
-        ImGui::InputTextWithHint("##nameEntry", "<your name>", playerNameEntry, sizeof(playerNameEntry));
-        const bool unnamed = playerNameEntry[0] == '\0';
-        ImGui::BeginDisabled(unnamed);
-        if (ImGui::Button("Start server"))
-            lobbyState = LobbyState::SetUpServer;
-        if (ImGui::Button("Join server"))
-            lobbyState = LobbyState::SetUpJoin;
-        ImGui::EndDisabled();
-        break;
-    }
-    case LobbyState::SetUpServer:
-        ImGui::TextUnformatted("Lobby name:");
-        ImGui::InputTextWithHint("##lobbyName", "<name your game>", lobbyNameEntry, sizeof(lobbyNameEntry));
-        if (ImGui::Button("Create server!"))
-        {
-            StartServer();
-            lobbyState = LobbyState::Hosting;
-        }
-        if (ImGui::Button("Back"))
-        {
-            lobbyState = LobbyState::ChooseRole;
-            std::memset(lobbyNameEntry, 0, sizeof(lobbyNameEntry));
-        }
-        break;
-    case LobbyState::SetUpJoin:
-        ImGui::TextUnformatted("Server address:");
-        ImGui::InputTextWithHint("##ipEntry", "<enter server IP>", serverAddressEntry, sizeof(serverAddressEntry));
-        if (ImGui::Button("Join game!"))
-        {
-            // Only an attempt that is under way is worth waiting for.
-            if (Join(serverAddressEntry))
-                lobbyState = LobbyState::Connecting;
-        }
-        if (ImGui::Button("Back"))
-        {
-            lobbyState = LobbyState::SetUpServer;
-            std::memset(serverAddressEntry, 0, sizeof(serverAddressEntry));
-        }
-        break;
-    case LobbyState::Hosting:
-        ImGui::TextUnformatted("Public IP detected as:");
-        ImGui::TextUnformatted(publicAddress.c_str());
-        DrawMessageArea();
-        DrawChatEntry();
-        ImGui::Separator();
-        if (ImGui::Button("Close server"))
-        {
-            CloseServer();
-            lobbyState = LobbyState::SetUpServer;
-        }
-        break;
-    case LobbyState::Connecting:
-        ImGui::TextUnformatted("Waiting for response from server...");
-        break;
-    case LobbyState::Joined:
-        ImGui::TextUnformatted("In game...");
-        DrawMessageArea();
-        DrawChatEntry();
-        if (ImGui::Button("Leave game"))
-        {
-            Leave();
-            lobbyState = LobbyState::SetUpJoin;
-        }
-        break;
-    default:
-        break;
-    }
-    ImGui::End();
-}
-
-void NetworkManager::DrawMessageArea()
-{
-    ImGui::BeginChild("MessageArea", ImVec2(ImGui::GetContentRegionAvail().x, 260.0f), false,
-                      ImGuiWindowFlags_AlwaysVerticalScrollbar);
-    // Peers' texts are shown as they are, never read as a format.
-    for (const std::string& line : messages)
-        ImGui::TextWrapped("%s", line.c_str());
-    ImGui::EndChild();
-}
-
-void NetworkManager::DrawChatEntry()
-{
-    // The field first: in a frame in which Enter sent the line, the button is not drawn.
-    const bool entered = ImGui::InputText("##messageInput", messageEntry, sizeof(messageEntry),
-                                          ImGuiInputTextFlags_EnterReturnsTrue);
-    if (entered)
-        ImGui::SetKeyboardFocusHere(-1); // keep typing the next line without clicking again
-    if (entered || ImGui::Button("Send message"))
-    {
-        SendChat(messageEntry);
-        std::memset(messageEntry, 0, sizeof(messageEntry));
-    }
 }

@@ -51,7 +51,10 @@ struct PeerInfo
 /// machine loads the level from its own files; only player states travel.
 ///
 /// Whatever a peer sends, each record is checked before use (its length, its texts, its player
-/// number, its sender) and a record that fails is dropped with one rate-limited `ErrorLog` line.
+/// number, its sender) and a record that fails is dropped with one rate-limited line: on
+/// `ErrorLog` for a record of a type that the role does not take, a record while this machine has
+/// no role, a connection outside the lobby's pages and a start and an end of a level in one frame;
+/// on `WarningLog` for the rest. No line that a peer causes waits for a key.
 ///
 /// The game holds one by value and calls `Update` first in every frame; the network library must
 /// be initialised (`enet_initialize`) for as long as a manager has a host. Main thread only. The
@@ -99,7 +102,7 @@ public:
     uint16_t port = DefaultPort;
     /// `Update` calls made while a host existed.
     int32_t frameCounter = 0;
-    /// How many lines about dropped records reach `ErrorLog`: 10 in any 5 seconds.
+    /// How many lines about what peers sent reach the log: 10 in any 5 seconds.
     LogRateLimit dropLog{10, 5.0};
     /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
     /// reaches but which keeps a peer's chat flood out of the log file.
@@ -127,8 +130,9 @@ public:
     /// Stops being the server: every client is told at once, then the host goes.
     void CloseServer();
     /// Starts a connection to `addressText` (a dotted IPv4 address or a host name) on `port`.
-    /// The role becomes `Client` when the connection is made (`Update`). False, with a log line,
-    /// when no connection attempt could be started.
+    /// The role becomes `Client` when the connection is made (`Update`); until then the attempt
+    /// has the library's own time-out, half a minute where nobody answers. False, with a log
+    /// line, when no connection attempt could be started.
     bool Join(const std::string& addressText);
     /// Stops being a client.
     void Leave();
@@ -243,8 +247,9 @@ private:
     /// numbering that departures left.
     void TidyLobby();
     void AddMessage(std::string line);
-    /// Writes one line about a dropped record to `ErrorLog`, unless too many went out lately.
-    void LogDrop(int line, const std::string& text);
+    /// Writes one line about something a peer sent or did to `channel`, after the location prefix
+    /// of `line`, unless too many went out lately; it never waits for a key.
+    void LogDrop(LogChannel& channel, int line, const std::string& text);
     /// Whether the level in play has a player `number`; when not, the record (`what`, as in "a
     /// state from player") is logged as dropped.
     bool InLevel(int64_t number, const std::string& what);

@@ -205,9 +205,14 @@ def play_together(binary, close_tool, run_test_tool):
             errors = game.log("Error")
             if errors:
                 raise Failure("the %s logged errors: %r" % (game.name, errors))
+            # The records of a session that goes right are all used; a dropped one is a warning.
+            drops = [line for line in game.log("Warning").splitlines() if "Dropped" in line]
+            if drops:
+                raise Failure("the %s dropped records: %r" % (game.name, drops))
     except Failure:
         for game in (host, joiner):
-            print("--- %s: Info_log.txt\n%s--- Error_log.txt\n%s" % (game.name, game.log(), game.log("Error")))
+            print("--- %s: Info_log.txt\n%s--- Warning_log.txt\n%s--- Error_log.txt\n%s"
+                  % (game.name, game.log(), game.log("Warning"), game.log("Error")))
         raise
     finally:
         host.stop()

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -10,6 +9,7 @@
 #include "LogChannel.h"
 #include "ScopedTimer.h"
 #include "TestFiles.h"
+#include "TypedKeyOnTerminal.h"
 
 namespace
 {
@@ -116,50 +116,6 @@ TEST(LogChannel, ErrorLineDoesNotWaitWithoutATerminal)
     close(pipeEnds[1]);
     EXPECT_EQ(console, "[ERROR]no one to answer\n");
 }
-
-namespace
-{
-/// Standard input on a pseudo-terminal holding one typed key and its newline for as long as the
-/// object lives, as when the game runs from a console: a wait for a key takes the key, a line
-/// that does not wait leaves both bytes unread.
-class TypedKeyOnTerminal
-{
-public:
-    TypedKeyOnTerminal()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            return;
-        terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-        savedStdin = dup(STDIN_FILENO);
-        dup2(terminal, STDIN_FILENO);
-        [[maybe_unused]] const ssize_t typed = write(master, "x\n", 2);
-    }
-    ~TypedKeyOnTerminal()
-    {
-        dup2(savedStdin, STDIN_FILENO);
-        close(savedStdin);
-        close(terminal);
-        close(master);
-    }
-    bool Ready() const { return terminal >= 0 && isatty(STDIN_FILENO); }
-    /// The bytes still waiting on standard input, read without blocking.
-    std::string Unread() const
-    {
-        const int flags = fcntl(terminal, F_GETFL);
-        fcntl(terminal, F_SETFL, flags | O_NONBLOCK);
-        char buffer[8];
-        const ssize_t got = read(terminal, buffer, sizeof buffer);
-        fcntl(terminal, F_SETFL, flags);
-        return got > 0 ? std::string(buffer, static_cast<size_t>(got)) : std::string();
-    }
-
-private:
-    int master = -1;
-    int terminal = -1;
-    int savedStdin = -1;
-};
-} // namespace
 
 TEST(LogChannel, ErrorLineWaitsForAKeyOnATerminalUnlessAskedNotTo)
 {

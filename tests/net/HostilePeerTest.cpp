@@ -1,6 +1,6 @@
 // What a peer may send that breaks the protocol's limits, sent as raw packets over loopback: each
-// record is dropped with one line in the error log, and nothing it carries reaches the lobby or
-// the level.
+// record is dropped with one line in the log that never waits for a key, and nothing it carries
+// reaches the lobby or the level.
 #include <cstring>
 #include <limits>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "LogWatch.h"
 #include "LoopbackLobby.h"
+#include "TypedKeyOnTerminal.h"
 
 using namespace net_testing;
 
@@ -104,8 +105,9 @@ struct HostileCase
     Route route;
     bool inLevel;
     std::vector<uint8_t> bytes;
-    std::string logged; ///< in the one error line; empty when the record is ignored without one
-    uint8_t channel = 0;
+    std::string logged; ///< in the one line logged; empty when the record is ignored without one
+    LogChannel* channel; ///< where that line goes: the game's own errors stay errors, our drops are warnings
+    uint8_t enetChannel = 0;
     bool addsLobbyLine = false;
 };
 
@@ -153,37 +155,37 @@ protected:
 TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
 {
     const std::vector<HostileCase> cases = {
-        {"empty packet", Route::AdaToServer, false, {}, "[NetworkManager.cpp:602]Dropped an empty packet."},
-        {"three bytes", Route::AdaToServer, false, Raw({6, 0, 0}), "Dropped a packet of 3 bytes, too short for a record."},
-        {"unknown type", Route::AdaToServer, false, Typed(12, 72), "[NetworkManager.cpp:388]Received bad packet type for server."},
-        {"largest type", Route::AdaToServer, false, Typed(0xFFFFFFFFu, 8), "Received bad packet type for server."},
-        {"a record for clients", Route::AdaToServer, false, BytesOf(WelcomePacket{}), "Received bad packet type for server."},
-        {"join cut short", Route::AdaToServer, false, Cut(JoinAs("Mallory"), 10), "Dropped a record of type 0: 10 bytes where 68 are needed."},
-        {"join without NUL", Route::AdaToServer, false, Typed(0, 68, 'm'), "Dropped a record of type 0: a text without its terminating NUL."},
-        {"second join", Route::AdaToServer, false, BytesOf(JoinAs("Mallory")), "Dropped a second join record from player 1."},
-        {"chat without NUL", Route::AdaToServer, false, BytesOf(ChatUnterminated()), "Dropped a record of type 5: a text without"},
-        {"chat on channel 1", Route::AdaToServer, false, BytesOf(ChatToServerPacket{}), "Dropped a packet on channel 1", 1},
-        {"state cut short", Route::AdaToServer, true, Cut(ClientState(Moving()), 20), "Dropped a record of type 9: 20 bytes where 40 are needed."},
-        {"state not a number", Route::AdaToServer, true, BytesOf(ClientState(NotANumber())), "Dropped a state from player 1 with numbers outside the world."},
-        {"state of a player the level lacks", Route::BoToServer, true, BytesOf(ClientState(Moving())), "Dropped a state from player 2, who has no player in the level in play."},
-        {"a record for the server", Route::ServerToAda, false, BytesOf(JoinAs("x")), "[NetworkManager.cpp:467]Received bad packet type for client."},
-        {"unknown type to a client", Route::ServerToAda, true, Typed(99, 44), "Received bad packet type for client."},
-        {"welcome as player 0", Route::ServerToAda, false, BytesOf(WelcomePacket{}), "Dropped a welcome naming player 0"},
-        {"renumber to -1", Route::ServerToAda, false, BytesOf(RenumberPacket{PacketRenumber, 0xFFFFFFFFu}), "Dropped a new number 4294967295"},
-        {"renumber cut short", Route::ServerToAda, false, Raw({4, 0, 0, 0, 2}), "Dropped a record of type 4: 5 bytes where 8 are needed."},
-        {"start of a path", Route::ServerToAda, false, BytesOf(StartRecord("../../config.json", 2)), "which is no level file name"},
-        {"start of a device", Route::ServerToAda, false, BytesOf(StartRecord("/dev/zero.lrl", 2)), "which is no level file name"},
-        {"start for a crowd", Route::ServerToAda, false, BytesOf(StartRecord("Cave.lrl", 100000)), "with 100000 players, more than a lobby holds"},
-        {"start without NUL", Route::ServerToAda, false, Typed(7, 72, 'L'), "Dropped a record of type 7: a text without"},
-        {"chat name without NUL", Route::ServerToAda, false, Typed(6, 324, 'n'), "Dropped a record of type 6: a text without"},
-        {"state of a player the level lacks", Route::ServerToAda, true, BytesOf(PlayerState(7, Moving())), "Dropped a state of player 7, who has no player in the level in play."},
-        {"state not a number", Route::ServerToAda, true, BytesOf(PlayerState(0, NotANumber())), "Dropped a state of player 0 with numbers outside the world."},
-        {"departure of a player the level lacks", Route::ServerToAda, true, BytesOf(Left("Ghost", 99)), "Dropped the departure of player 99", 0, true},
+        {"empty packet", Route::AdaToServer, false, {}, "[NetworkManager.cpp:602]Dropped an empty packet.", &WarningLog},
+        {"three bytes", Route::AdaToServer, false, Raw({6, 0, 0}), "Dropped a packet of 3 bytes, too short for a record.", &WarningLog},
+        {"unknown type", Route::AdaToServer, false, Typed(12, 72), "[NetworkManager.cpp:388]Received bad packet type for server.", &ErrorLog},
+        {"largest type", Route::AdaToServer, false, Typed(0xFFFFFFFFu, 8), "Received bad packet type for server.", &ErrorLog},
+        {"a record for clients", Route::AdaToServer, false, BytesOf(WelcomePacket{}), "Received bad packet type for server.", &ErrorLog},
+        {"join cut short", Route::AdaToServer, false, Cut(JoinAs("Mallory"), 10), "Dropped a record of type 0: 10 bytes where 68 are needed.", &WarningLog},
+        {"join without NUL", Route::AdaToServer, false, Typed(0, 68, 'm'), "Dropped a record of type 0: a text without its terminating NUL.", &WarningLog},
+        {"second join", Route::AdaToServer, false, BytesOf(JoinAs("Mallory")), "Dropped a second join record from player 1.", &WarningLog},
+        {"chat without NUL", Route::AdaToServer, false, BytesOf(ChatUnterminated()), "Dropped a record of type 5: a text without", &WarningLog},
+        {"chat on channel 1", Route::AdaToServer, false, BytesOf(ChatToServerPacket{}), "Dropped a packet on channel 1", &WarningLog, 1},
+        {"state cut short", Route::AdaToServer, true, Cut(ClientState(Moving()), 20), "Dropped a record of type 9: 20 bytes where 40 are needed.", &WarningLog},
+        {"state not a number", Route::AdaToServer, true, BytesOf(ClientState(NotANumber())), "Dropped a state from player 1 with numbers outside the world.", &WarningLog},
+        {"state of a player the level lacks", Route::BoToServer, true, BytesOf(ClientState(Moving())), "Dropped a state from player 2, who has no player in the level in play.", &WarningLog},
+        {"a record for the server", Route::ServerToAda, false, BytesOf(JoinAs("x")), "[NetworkManager.cpp:467]Received bad packet type for client.", &ErrorLog},
+        {"unknown type to a client", Route::ServerToAda, true, Typed(99, 44), "Received bad packet type for client.", &ErrorLog},
+        {"welcome as player 0", Route::ServerToAda, false, BytesOf(WelcomePacket{}), "Dropped a welcome naming player 0", &WarningLog},
+        {"renumber to -1", Route::ServerToAda, false, BytesOf(RenumberPacket{PacketRenumber, 0xFFFFFFFFu}), "Dropped a new number 4294967295", &WarningLog},
+        {"renumber cut short", Route::ServerToAda, false, Raw({4, 0, 0, 0, 2}), "Dropped a record of type 4: 5 bytes where 8 are needed.", &WarningLog},
+        {"start of a path", Route::ServerToAda, false, BytesOf(StartRecord("../../config.json", 2)), "which is no level file name", &WarningLog},
+        {"start of a device", Route::ServerToAda, false, BytesOf(StartRecord("/dev/zero.lrl", 2)), "which is no level file name", &WarningLog},
+        {"start for a crowd", Route::ServerToAda, false, BytesOf(StartRecord("Cave.lrl", 100000)), "with 100000 players, more than a lobby holds", &WarningLog},
+        {"start without NUL", Route::ServerToAda, false, Typed(7, 72, 'L'), "Dropped a record of type 7: a text without", &WarningLog},
+        {"chat name without NUL", Route::ServerToAda, false, Typed(6, 324, 'n'), "Dropped a record of type 6: a text without", &WarningLog},
+        {"state of a player the level lacks", Route::ServerToAda, true, BytesOf(PlayerState(7, Moving())), "Dropped a state of player 7, who has no player in the level in play.", &WarningLog},
+        {"state not a number", Route::ServerToAda, true, BytesOf(PlayerState(0, NotANumber())), "Dropped a state of player 0 with numbers outside the world.", &WarningLog},
         // Ignored without a line: nothing is wrong with them, they are just not for this machine.
-        {"own state relayed back", Route::ServerToAda, true, BytesOf(PlayerState(1, Moving())), ""},
-        {"own departure", Route::ServerToAda, true, BytesOf(Left("Ada", 1)), "", 0, true},
-        {"state without a level", Route::AdaToServer, false, BytesOf(ClientState(Moving())), ""},
-        {"departure without a level", Route::AdaToServer, false, BytesOf(DepartedPacket{}), ""},
+        {"own state relayed back", Route::ServerToAda, true, BytesOf(PlayerState(1, Moving())), "", nullptr},
+        {"own departure", Route::ServerToAda, true, BytesOf(Left("Ada", 1)), "", nullptr, 0, true},
+        {"departure of a player who joined during the level", Route::ServerToAda, true, BytesOf(Left("Cy", 2)), "", nullptr, 0, true},
+        {"state without a level", Route::AdaToServer, false, BytesOf(ClientState(Moving())), "", nullptr},
+        {"departure without a level", Route::AdaToServer, false, BytesOf(DepartedPacket{}), "", nullptr},
     };
 
     for (NetworkManager* manager : {&server, ada, bo})
@@ -191,6 +193,10 @@ TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
     Level hostLevel(&camera), adaLevel(&camera);
     StartLevel(hostLevel, 2, 0);
     StartLevel(adaLevel, 2, 1);
+    // As under a console: a line that waited for a key would take one of these.
+    const std::string keys = std::string(63, 'k') + "\n";
+    TypedKeyOnTerminal console(keys);
+    ASSERT_TRUE(console.Ready());
 
     for (const HostileCase& c : cases)
     {
@@ -199,12 +205,15 @@ TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
         const uint32_t serverLines = server.messages.count;
         const uint32_t adaLines = ada->messages.count;
         LogWatch errors(ErrorLog);
+        LogWatch warnings(WarningLog);
 
         ENetPeer* to = c.route == Route::ServerToAda ? PeerOf(*ada) : ServerPeer(c.route == Route::BoToServer ? *bo : *ada);
-        SendRaw(to, c.bytes, c.channel);
+        SendRaw(to, c.bytes, c.enetChannel);
         Settle(40);
 
-        const std::vector<std::string> lines = errors.Lines();
+        const std::vector<std::string> lines = c.channel == &ErrorLog ? errors.Lines() : warnings.Lines();
+        const std::vector<std::string> others = c.channel == &ErrorLog ? warnings.Lines() : errors.Lines();
+        EXPECT_TRUE(others.empty()) << c.what << ": " << (others.empty() ? "" : others.front());
         if (c.logged.empty())
         {
             EXPECT_TRUE(lines.empty()) << c.what << ": " << (lines.empty() ? "" : lines.front());
@@ -223,6 +232,7 @@ TEST_F(HostilePeers, EveryRecordBreakingALimitIsDroppedWithOneLine)
         ExpectPlayersAtRest(hostLevel, c.what);
         ExpectPlayersAtRest(adaLevel, c.what);
     }
+    EXPECT_EQ(console.Unread(), keys) << "a line that a peer caused waited for a key";
 }
 
 TEST_F(HostilePeers, RecordsFromOutsideTheLobbyOrWithoutARoleAreDropped)
@@ -230,9 +240,10 @@ TEST_F(HostilePeers, RecordsFromOutsideTheLobbyOrWithoutARoleAreDropped)
     // A handle that never connected: nothing of it is read, only its address is looked up.
     ENetPeer stranger{};
     LogWatch errors(ErrorLog);
+    LogWatch warnings(WarningLog);
     const std::vector<uint8_t> chat = BytesOf(ChatToServerPacket{});
     server.HandlePacket(chat.data(), chat.size(), &stranger);
-    EXPECT_TRUE(errors.Saw("[NetworkManager.cpp:604]Dropped a record of type 5 from a peer that is not in this lobby."));
+    EXPECT_TRUE(warnings.Saw("[NetworkManager.cpp:604]Dropped a record of type 5 from a peer that is not in this lobby."));
     EXPECT_EQ(server.messages.count, 2u);
 
     NetworkManager alone;
@@ -250,4 +261,63 @@ TEST_F(HostilePeers, AFloodOfBadRecordsWritesAFewLinesAndTheLobbyGoesOn)
     ASSERT_TRUE(Pump([&] { return Holds(Lines(server), "Ada: still here"); }, 20.0));
     EXPECT_LE(errors.Lines().size(), 10u);
     EXPECT_GE(errors.Lines().size(), 1u);
+}
+
+// From a console, as under ./run.sh, a line that waits for a key would hold the host's frame until
+// somebody pressed one, and its clients would lose their connections meanwhile.
+TEST_F(HostilePeers, ABareConnectionHoldsUpNoFrameWhateverItSends)
+{
+    const std::string keys = std::string(7, 'k') + "\n";
+    TypedKeyOnTerminal console(keys);
+    ASSERT_TRUE(console.Ready());
+    LogWatch errors(ErrorLog);
+    LogWatch warnings(WarningLog);
+
+    ENetHost* bare = enet_host_create(nullptr, 2, 2, 0, 0);
+    ASSERT_NE(bare, nullptr);
+    ENetAddress address{};
+    enet_address_set_host(&address, "127.0.0.1");
+    address.port = server.host->address.port;
+    ENetEvent event;
+    int connects = 0;
+    const auto serviceBare = [&] {
+        while (enet_host_service(bare, &event, 0) > 0)
+        {
+            connects += event.type == ENET_EVENT_TYPE_CONNECT ? 1 : 0;
+            if (event.type == ENET_EVENT_TYPE_RECEIVE)
+                enet_packet_destroy(event.packet);
+        }
+    };
+
+    // Three bytes from a connection that never joined: one warning, and nobody waits.
+    ENetPeer* first = enet_host_connect(bare, &address, 2, 0);
+    ASSERT_TRUE(Pump([&] {
+        serviceBare();
+        return connects == 1 && server.peers.size() == 3;
+    }));
+    SendRaw(first, Raw({6, 0, 0}));
+    ASSERT_TRUE(Pump([&] {
+        serviceBare();
+        return warnings.Saw("[NetworkManager.cpp:602]Dropped a packet of 3 bytes, too short for a record.");
+    }));
+
+    // A connection while the host's lobby is on no page that takes one stays an error of the
+    // game's own, but one that does not wait either.
+    server.lobbyState = LobbyState::SetUpServer;
+    enet_host_connect(bare, &address, 2, 0);
+    ASSERT_TRUE(Pump([&] {
+        serviceBare();
+        return errors.Saw("[NetworkManager.cpp:261]Connection created outside UI lobby - currently shouldn't happen.");
+    }));
+    server.lobbyState = LobbyState::Hosting;
+    EXPECT_EQ(console.Unread(), keys) << "a line that the peer caused waited for a key";
+
+    // The joined clients noticed nothing.
+    ada->SendChat("still here");
+    EXPECT_TRUE(Pump([&] {
+        serviceBare();
+        return Holds(Lines(*bo), "Ada: still here");
+    }));
+    EXPECT_EQ(ada->role, NetworkRole::Client);
+    enet_host_destroy(bare);
 }

@@ -1,6 +1,7 @@
 // Faults of the network between processes on loopback: a client killed during a level, a host
-// killed during a level, and a connection attempt that nobody answers. The killed side is a child
-// process of the test that plays its part until SIGKILL ends it without a word to its peers.
+// killed during a level, a connection attempt whose first datagrams are lost, and one that nobody
+// answers. The killed side is a child process of the test that plays its part until SIGKILL ends
+// it without a word to its peers.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,6 +80,19 @@ void PlayInChild(NetworkManager& manager, bool startAsHost, size_t clientsBefore
             level.localPlayer->brakeHeld = true;
         usleep(1000);
     }
+}
+
+/// Handshake datagrams that the host loses before it hears a client's attempt: every resend of
+/// the connect until the attempt has been going for a few seconds.
+constexpr int LostHandshakeDatagrams = 3;
+int lostDatagrams = 0;
+
+int LoseFirstDatagrams(ENetHost*, ENetEvent*)
+{
+    if (lostDatagrams >= LostHandshakeDatagrams)
+        return 0;
+    ++lostDatagrams;
+    return 1; // taken: the host never sees it
 }
 
 class NetworkFaults : public LoopbackLobby
@@ -253,5 +267,35 @@ TEST_F(NetworkFaults, AnAttemptThatNobodyAnswersFailsBackToTheJoinPage)
     ASSERT_TRUE(PumpTimed([&] { return client.lobbyState == LobbyState::SetUpJoin; }, 40.0));
     EXPECT_TRUE(info.Saw("Attempt to connect to server failed!"));
     EXPECT_EQ(client.role, NetworkRole::None);
+    EXPECT_LT(slowestFrame, StallSeconds);
+}
+
+TEST_F(NetworkFaults, AnAttemptWhoseFirstHandshakeDatagramsAreLostStillJoins)
+{
+    Host();
+    lostDatagrams = 0;
+    server.host->intercept = LoseFirstDatagrams;
+
+    NetworkManager& ada = *clients.emplace_back(std::make_unique<NetworkManager>());
+    CopyText(ada.playerNameEntry, "Ada");
+    ada.port = server.host->address.port;
+    ASSERT_TRUE(ada.Join("127.0.0.1"));
+    ada.lobbyState = LobbyState::Connecting;
+    const ENetPeer& attempt = ada.host->peers[0];
+    EXPECT_EQ(attempt.timeoutLimit, static_cast<enet_uint32>(ENET_PEER_TIMEOUT_LIMIT));
+    EXPECT_EQ(attempt.timeoutMaximum, static_cast<enet_uint32>(ENET_PEER_TIMEOUT_MAXIMUM));
+
+    ASSERT_TRUE(PumpTimed([&] { return ada.ownPlayerNumber == 1 || ada.lobbyState == LobbyState::SetUpJoin; }, 40.0));
+    EXPECT_EQ(lostDatagrams, LostHandshakeDatagrams);
+    EXPECT_EQ(ada.lobbyState, LobbyState::Joined);
+    EXPECT_EQ(ada.role, NetworkRole::Client);
+    // Once connected, each side gives its peer up after about two seconds of silence.
+    for (const ENetPeer* peer : {ServerPeer(ada), PeerOf(ada)})
+    {
+        ASSERT_NE(peer, nullptr);
+        EXPECT_EQ(peer->timeoutLimit, 3u);
+        EXPECT_EQ(peer->timeoutMinimum, 500u);
+        EXPECT_EQ(peer->timeoutMaximum, 2000u);
+    }
     EXPECT_LT(slowestFrame, StallSeconds);
 }

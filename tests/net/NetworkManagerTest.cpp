@@ -9,6 +9,7 @@
 
 #include "LogWatch.h"
 #include "LoopbackLobby.h"
+#include "TypedKeyOnTerminal.h"
 
 using namespace net_testing;
 
@@ -115,7 +116,10 @@ TEST_F(NetworkLobby, TheHostStartsAndEndsASharedLevel)
     EXPECT_TRUE(actions[&ada].back().levelName.empty());
     EXPECT_EQ(ActionsOf(server, ClientResponseType::StartGame) + ActionsOf(server, ClientResponseType::EndGame), 0u);
 
-    // Both in one frame: the first is answered, the second logged and dropped.
+    // Both in one frame: the first is answered, the second logged and dropped; the host caused
+    // that line, so it does not wait for a key even on a console.
+    TypedKeyOnTerminal console;
+    ASSERT_TRUE(console.Ready());
     LogWatch errors(ErrorLog);
     server.BroadcastPacket(StartRecord("Cave.lrl", 3));
     server.AnnounceLevelEnd();
@@ -124,6 +128,7 @@ TEST_F(NetworkLobby, TheHostStartsAndEndsASharedLevel)
     const ClientResponseAction both = ada.Update();
     EXPECT_EQ(both.type, ClientResponseType::StartGame);
     EXPECT_TRUE(errors.Saw("[ClientResponseAction.cpp:17]We somehow managed to both start and end a game within a single frame"));
+    EXPECT_EQ(console.Unread(), "x\n");
 }
 
 TEST_F(NetworkLobby, LevelNamesThatCannotTravelAreRefusedWithALineInTheLobby)
@@ -239,10 +244,12 @@ TEST_F(NetworkLobby, DeparturesDuringALevelMarkThePlayerAndKeepTheNumbers)
 
     // Outside a level a departure record is nobody's business.
     LogWatch quiet(ErrorLog);
+    LogWatch quietWarnings(WarningLog);
     ada.AnnounceDeparture();
     Settle();
     EXPECT_EQ(server.peers.size(), 2u);
     EXPECT_TRUE(quiet.Lines().empty());
+    EXPECT_TRUE(quietWarnings.Lines().empty());
 
     PlayTogether();
     Level& hostLevel = *server.level;
@@ -268,6 +275,28 @@ TEST_F(NetworkLobby, DeparturesDuringALevelMarkThePlayerAndKeepTheNumbers)
     bo.level = nullptr;
     ASSERT_TRUE(Pump([&] { return bo.ownPlayerNumber == 1; }));
     EXPECT_EQ(server.GetPlayerCount(), 2);
+}
+
+// A client that joins while a level runs has no player in it: when it leaves again, everybody
+// hears of it in the lobby and nobody logs a fault.
+TEST_F(NetworkLobby, APlayerWhoJoinedDuringALevelLeavesWithoutAFault)
+{
+    Host();
+    NetworkManager& ada = Join("Ada");
+    PlayTogether();
+    NetworkManager& cy = Join("Cy");
+    ASSERT_EQ(cy.ownPlayerNumber, 2);
+
+    LogWatch errors(ErrorLog);
+    LogWatch warnings(WarningLog);
+    cy.LeaveLobby();
+    ASSERT_TRUE(Pump([&] { return Lines(ada).back() == "Cy has left the server."; }));
+    Settle();
+    EXPECT_TRUE(errors.Lines().empty()) << errors.Lines().front();
+    EXPECT_TRUE(warnings.Lines().empty()) << warnings.Lines().front();
+    for (const Level* level : {server.level, ada.level})
+        for (const Player& player : level->players)
+            EXPECT_FALSE(player.departed);
 }
 
 TEST_F(NetworkLobby, BackFromTheLevelListLeavesWhateverTheLobbyWasDoing)

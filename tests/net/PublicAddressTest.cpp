@@ -1,13 +1,15 @@
-// The public-address fetch against a small web server of the test's own on loopback, and hosting
-// reading what it wrote.
+// The public-address fetch against a small web server of the test's own on loopback, hosting
+// reading what it wrote, and the process exiting while a fetch runs.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -83,6 +85,33 @@ private:
     std::atomic<bool> stop{false};
 };
 
+/// A web service on 127.0.0.1 that takes every connection and never says a word: a fetch of it
+/// waits in its handshake until it gives up.
+class SilentWebServer
+{
+public:
+    SilentWebServer()
+    {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        // Never accepted: the connections wait in the queue, and their handshakes unanswered.
+        listen(listener, 256);
+        socklen_t length = sizeof(address);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+    }
+    ~SilentWebServer() { close(listener); }
+
+    std::string Url(const std::string& scheme) const { return scheme + "://127.0.0.1:" + std::to_string(port) + "/raw"; }
+
+private:
+    int listener = -1;
+    uint16_t port = 0;
+};
+
 std::string Ok(const std::string& body)
 {
     return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
@@ -93,6 +122,7 @@ std::string Ok(const std::string& body)
 
 TEST(PublicAddress, TheAnswerToRawBecomesTheFileThatHostingReads)
 {
+    ASSERT_TRUE(PreparePublicAddressFetch());
     LoopbackWebServer service(Ok("203.0.113.7\n"));
     ASSERT_TRUE(FetchPublicAddressTo(service.Url(), PublicAddressFile, 5));
     EXPECT_EQ(service.RequestLine(), "GET /raw HTTP/1.1");
@@ -129,6 +159,7 @@ TEST(PublicAddress, AFailedFetchLeavesTheFileAsItWas)
         const char* what;
         std::string response; ///< empty: the service never answers
     };
+    ASSERT_TRUE(PreparePublicAddressFetch());
     const Case cases[] = {
         {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found"},
         {"an answer far too long for an address", Ok(std::string(100000, '7'))},
@@ -165,4 +196,36 @@ TEST(PublicAddress, TheServiceComesFromTheEnvironmentWhenSet)
         setenv("LEDROW_PUBLIC_ADDRESS_URL", kept.c_str(), 1);
     else
         unsetenv("LEDROW_PUBLIC_ADDRESS_URL");
+}
+
+// The game starts the fetch at start-up and may be closed at once: the exit must never tear the
+// transfer and TLS libraries down under the fetch thread. Each exit is a child process that starts
+// the fetch as the game does and exits a few milliseconds later, at a different moment of the
+// fetch's set-up, connection or TLS handshake each time.
+TEST(PublicAddress, AnExitAtAnyMomentOfAFetchEndsThePlainWay)
+{
+    const SilentWebServer service;
+    for (const char* scheme : {"https", "http"})
+    {
+        for (int moment = 0; moment < 24; ++moment)
+        {
+            std::fflush(nullptr); // the child's exit would write out a copy of what is buffered here
+            const pid_t child = fork();
+            if (child == 0)
+            {
+                setenv("LEDROW_PUBLIC_ADDRESS_URL", service.Url(scheme).c_str(), 1);
+                PreparePublicAddressFetch();
+                std::thread(FetchPublicAddress).detach();
+                std::this_thread::sleep_for(std::chrono::milliseconds(moment % 12 * 2));
+                std::exit(3);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3)
+                << scheme << " exit " << moment << ": "
+                << (WIFSIGNALED(status) ? strsignal(WTERMSIG(status)) : "status " + std::to_string(WEXITSTATUS(status)));
+        }
+    }
+    // Each exit woke its fetch, rather than ending the process for want of it stopping.
+    EXPECT_EQ(ReadFile("Warning_log.txt").find("did not stop"), std::string::npos);
 }

@@ -130,6 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
         manager.level = nullptr;
     }
     ErrorLog.ClearHistory();
+    WarningLog.ClearHistory();
     InfoLog.ClearHistory();
     return 0;
 }
