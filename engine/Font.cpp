@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <memory>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <string_view>
 
 #include <ft2build.h>
@@ -296,33 +297,25 @@ bool Font::WriteMeta(const std::string& name) const
 
 bool Font::WriteMeta(const std::string& name, const std::set<uint16_t>& absent) const
 {
-    // Written beside the cache and renamed over it, so that a start never meets half a file.
-    const std::string path = MetaPath(name);
-    const std::string partPath = path + ".part";
-    std::ofstream file(partPath, std::ios::out | std::ios::trunc);
+    std::ostringstream text;
     for (const auto& [code, glyph] : glyphs)
-        file << code << ' ' << glyph.uLeft << ' ' << glyph.vTop << ' ' << glyph.uRight << ' ' << glyph.vBottom << ' ' << glyph.offsetX << ' '
+        text << code << ' ' << glyph.uLeft << ' ' << glyph.vTop << ' ' << glyph.uRight << ' ' << glyph.vBottom << ' ' << glyph.offsetX << ' '
              << glyph.offsetY << ' ' << glyph.width << ' ' << glyph.height << ' ' << glyph.advance << '\n';
     if (!absent.empty())
     {
-        file << "absent";
+        text << "absent";
         for (const uint16_t code : absent)
-            file << ' ' << code;
-        file << '\n';
+            text << ' ' << code;
+        text << '\n';
     }
-    file.close();
-    std::error_code renameError;
-    if (file)
-        std::filesystem::rename(partPath, path, renameError);
-    if (!file || renameError)
+    // Replaced whole, so that a start never meets half a file.
+    const bool written = ReplaceFileWhole(MetaPath(name), {text.str()});
+    if (!written)
     {
-        std::error_code ignored;
-        std::filesystem::remove(partPath, ignored);
-        ErrorLog << LogLocation(__FILE__, 191) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
-        ErrorLog.EndMessage();
-        return false;
+        WarningLog << LogLocation(__FILE__, 191) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
+        WarningLog.EndMessage();
     }
-    return true;
+    return written;
 }
 
 bool Font::CompareGlyphHeight(const GlyphBitmap& a, const GlyphBitmap& b)
