@@ -493,9 +493,10 @@ bool Font::LoadAtlas(const std::string& name)
     Texture* texture = new Texture();
     if (builtAtlas.samples != nullptr && builtAtlasName == name)
     {
-        InfoLog << "Texture: " << AtlasName(name) << " loaded from the build just made";
-        InfoLog.EndMessage();
+        VerboseLog << "Texture: " << AtlasName(name) << " loaded from the build just made";
+        VerboseLog.EndMessage();
         texture->CreateFromTexels(builtAtlas.width, builtAtlas.height, ComponentUnsigned16, 1, builtAtlas.samples.get(), &builtMipmaps);
+        texture->ReportLoaded(AtlasName(name));
         atlas = texture;
         return true;
     }
@@ -504,9 +505,10 @@ bool Font::LoadAtlas(const std::string& name)
         const PrefetchedAtlas ahead = prefetched.get();
         if (ahead.samples != nullptr)
         {
-            InfoLog << "Texture: " << AtlasName(name) << " read ahead of the window";
-            InfoLog.EndMessage();
+            VerboseLog << "Texture: " << AtlasName(name) << " read ahead of the window";
+            VerboseLog.EndMessage();
             texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples, &ahead.mipmaps);
+            texture->ReportLoaded(AtlasName(name));
             atlas = texture;
             return true;
         }

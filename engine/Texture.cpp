@@ -96,8 +96,7 @@ Texture& Texture::Load(std::string name)
 
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
-    InfoLog << "Texture: " << name << " loaded with OpenGL resource ID: " << id;
-    InfoLog.EndMessage();
+    ReportLoaded(name);
 
     // The mipmaps are built here when the base allows it, so that the driver need not generate
     // them (which costs a software renderer a shader compile per texel format).
@@ -202,6 +201,12 @@ Texture& Texture::CreateFromTexels(uint32_t texelsWide, uint32_t texelsHigh, Com
     channels = static_cast<int32_t>(channelCount);
     loaded = true;
     return *this;
+}
+
+void Texture::ReportLoaded(const std::string& name) const
+{
+    InfoLog << "Texture: " << name << " loaded with OpenGL resource ID: " << id;
+    InfoLog.EndMessage();
 }
 
 void Texture::Bind(uint32_t unit) const
