@@ -200,9 +200,9 @@ bool ByteBlob::Decompress()
     const uint64_t deflatedLength = size - HeaderSize;
     if (expected > deflatedLength * MaxInflateRatio + InflateSlack || expected > MaxCapacity - HeaderSize)
     {
-        ErrorLog << LogLocation(__FILE__, 290) << "Decompression failed: the header claims " << expected
-                 << " bytes from a payload of " << deflatedLength << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 290) << "Decompression failed: the header claims " << expected
+                   << " bytes from a payload of " << deflatedLength << ".";
+        WarningLog.EndMessage();
         return false;
     }
 
@@ -213,9 +213,9 @@ bool ByteBlob::Decompress()
     const int code = uncompress(block.get() + HeaderSize, &inflatedLength, data + HeaderSize, static_cast<uLong>(deflatedLength));
     if (code != Z_OK || inflatedLength != expected)
     {
-        ErrorLog << LogLocation(__FILE__, 300) << "Decompression failed with code: " << code << " ("
-                 << inflatedLength << " of " << expected << " bytes).";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 300) << "Decompression failed with code: " << code << " ("
+                   << inflatedLength << " of " << expected << " bytes).";
+        WarningLog.EndMessage();
         return false;
     }
     std::memcpy(block.get(), data, HeaderSize);

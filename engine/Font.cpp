@@ -383,10 +383,10 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
 {
     if (!SettingsAreUsable(settings))
     {
-        ErrorLog << LogLocation(__FILE__, 263) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
-                 << settings.atlasHeight << " atlas at pixel height " << settings.pixelHeight << ", padding " << settings.padding
-                 << " and spread " << settings.spread << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 263) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
+                   << settings.atlasHeight << " atlas at pixel height " << settings.pixelHeight << ", padding " << settings.padding
+                   << " and spread " << settings.spread << ".";
+        WarningLog.EndMessage();
         return false;
     }
     std::vector<GlyphBitmap> bitmaps;

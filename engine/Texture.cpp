@@ -68,16 +68,16 @@ bool Texture::ReadAtlas(const std::string& name, ByteBlob& blob, uint32_t& atlas
     }
     catch (const ByteBlobError& error)
     {
-        ErrorLog << LogLocation(__FILE__, 40) << "Font atlas \"" << name << "\" is unreadable: " << error.what();
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 40) << "Font atlas \"" << name << "\" is unreadable: " << error.what();
+        WarningLog.EndMessage();
         return false;
     }
     const uint64_t sampleBytes = static_cast<uint64_t>(atlasWidth) * atlasHeight * sizeof(uint16_t);
     if (atlasWidth == 0 || atlasHeight == 0 || atlasWidth > MaxAtlasSide || atlasHeight > MaxAtlasSide || sampleBytes > blob.BytesLeft())
     {
-        ErrorLog << LogLocation(__FILE__, 48) << "Font atlas \"" << name << "\" claims " << atlasWidth << " by "
-                 << atlasHeight << " samples but holds " << blob.BytesLeft() / 2 << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 48) << "Font atlas \"" << name << "\" claims " << atlasWidth << " by "
+                   << atlasHeight << " samples but holds " << blob.BytesLeft() / 2 << ".";
+        WarningLog.EndMessage();
         return false;
     }
     return true;
@@ -88,8 +88,8 @@ Texture& Texture::Load(std::string name)
     loaded = false;
     if (name.size() < 3)
     {
-        ErrorLog << LogLocation(__FILE__, 60) << "Texture name \"" << name << "\" is too short to load.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 60) << "Texture name \"" << name << "\" is too short to load.";
+        WarningLog.EndMessage();
         return *this;
     }
     const std::string ending = name.substr(name.size() - 3);

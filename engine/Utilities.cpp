@@ -106,8 +106,8 @@ DynArray<std::string> ListDirectory(const std::string& folder, const std::string
     std::filesystem::directory_iterator entry(folder, error);
     if (error)
     {
-        ErrorLog << LogLocation(__FILE__, 40) << "Could not list the folder \"" << folder << "\": " << error.message();
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 40) << "Could not list the folder \"" << folder << "\": " << error.message();
+        WarningLog.EndMessage();
         return names;
     }
     std::vector<std::string> found;
