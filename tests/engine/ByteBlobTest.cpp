@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -7,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "ByteBlob.h"
+#include "FileSizeLimit.h"
 #include "LogChannel.h"
 #include "SerialisableString.h"
 #include "TestFiles.h"
@@ -257,23 +256,14 @@ TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
 
 TEST(ByteBlob, AFullDiskKeepsTheOldFile)
 {
-    // A file size limit makes the write fail the way a full disk does, whoever runs the test.
     std::filesystem::create_directory("saves");
     const std::vector<uint8_t> old(300, 0x44);
     WriteBytes("saves/level.lrl", old);
     ByteBlob blob;
     FillBlob(blob, 5000, 0x55);
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = blob.WriteToFile("saves/level.lrl");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
+    bool written = true;
+    ASSERT_TRUE(WithFileSizeLimit(1024, [&] { written = blob.WriteToFile("saves/level.lrl"); }));
     EXPECT_FALSE(written);
     EXPECT_EQ(LastLine(WarningLog).rfind("[ByteBlob.cpp:96] Failed to write byte blob for \"saves/level.lrl\" (", 0), 0u)
         << LastLine(WarningLog);

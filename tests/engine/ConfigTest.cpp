@@ -1,15 +1,13 @@
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
 #include "Config.h"
+#include "FileSizeLimit.h"
 #include "LogChannel.h"
 #include "TestFiles.h"
 
@@ -127,16 +125,7 @@ TEST(Config, SaveReplacesTheFileWholeOrNotAtAll)
     ASSERT_TRUE(config.fullscreen);
     config.fullscreen = false;
 
-    // A file size limit makes the write fail the way a full disk does, whoever runs the test.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    config.Save();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_TRUE(WithFileSizeLimit(1024, [&] { config.Save(); }));
     EXPECT_EQ(ReadFile("config.json"), old);
 
     config.Save();
