@@ -1,19 +1,16 @@
 #include "ByteBlob.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <string_view>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <zlib.h>
 
 #include "LogChannel.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -154,78 +151,19 @@ bool ByteBlob::AcceptLoadedBytes()
 
 bool ByteBlob::WriteToFile(const std::string& path) const
 {
-    // The target is only ever replaced by a complete file: a save that fails part way (a full
-    // disk, a folder that cannot be written) must not cost the player the file that was there.
-    const std::filesystem::path target(path);
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
-    static uint32_t temporaryCounter = 0;
-    const std::string temporary =
-        (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" +
-                   std::to_string(temporaryCounter++)))
-            .string();
-
-    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0)
+    FileReplaceFailure failure;
+    if (ReplaceFileWhole(path, {std::string_view(reinterpret_cast<const char*>(data), size)}, &failure))
+        return true;
+    if (std::string_view(failure.step) == "open")
     {
-        ErrorLog << LogLocation(__FILE__, 93) << " Failed to open file \"" << path
-                 << "\" while attempting to write byte blob to disk.";
+        ErrorLog << LogLocation(__FILE__, 93) << " Failed to open file \"" << path << "\" while attempting to write byte blob to disk.";
         ErrorLog.EndMessage();
         return false;
     }
-
-    const char* failedStep = nullptr;
-    int failure = 0;
-    uint32_t written = 0;
-    while (written < size && failedStep == nullptr)
-    {
-        const ssize_t result = write(descriptor, data + written, size - written);
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result <= 0)
-        {
-            failedStep = "write";
-            failure = result < 0 ? errno : ENOSPC;
-        }
-        else
-        {
-            written += static_cast<uint32_t>(result);
-        }
-    }
-    // The bytes must be on the disk before the new name points at them.
-    if (failedStep == nullptr && fsync(descriptor) != 0)
-    {
-        failedStep = "flush";
-        failure = errno;
-    }
-    if (close(descriptor) != 0 && failedStep == nullptr)
-    {
-        failedStep = "close";
-        failure = errno;
-    }
-    if (failedStep == nullptr && rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        failedStep = "replace";
-        failure = errno;
-    }
-    if (failedStep != nullptr)
-    {
-        unlink(temporary.c_str());
-        ErrorLog << LogLocation(__FILE__, 96) << " Failed to " << failedStep << " byte blob for \"" << path
-                 << "\" (" << std::strerror(failure) << "); the file there was left as it was.";
-        ErrorLog.EndMessage();
-        return false;
-    }
-
-    // So that the rename itself survives a power cut; a folder that cannot be synced changes nothing.
-    const int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderDescriptor >= 0)
-    {
-        fsync(folderDescriptor);
-        close(folderDescriptor);
-    }
-    return true;
+    WarningLog << LogLocation(__FILE__, 96) << " Failed to " << failure.step << " byte blob for \"" << path << "\" ("
+               << std::strerror(failure.error) << "); the file there was left as it was.";
+    WarningLog.EndMessage();
+    return false;
 }
 
 void ByteBlob::Compress()
@@ -262,9 +200,9 @@ bool ByteBlob::Decompress()
     const uint64_t deflatedLength = size - HeaderSize;
     if (expected > deflatedLength * MaxInflateRatio + InflateSlack || expected > MaxCapacity - HeaderSize)
     {
-        ErrorLog << LogLocation(__FILE__, 290) << "Decompression failed: the header claims " << expected
-                 << " bytes from a payload of " << deflatedLength << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 290) << "Decompression failed: the header claims " << expected
+                   << " bytes from a payload of " << deflatedLength << ".";
+        WarningLog.EndMessage();
         return false;
     }
 
@@ -275,9 +213,9 @@ bool ByteBlob::Decompress()
     const int code = uncompress(block.get() + HeaderSize, &inflatedLength, data + HeaderSize, static_cast<uLong>(deflatedLength));
     if (code != Z_OK || inflatedLength != expected)
     {
-        ErrorLog << LogLocation(__FILE__, 300) << "Decompression failed with code: " << code << " ("
-                 << inflatedLength << " of " << expected << " bytes).";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 300) << "Decompression failed with code: " << code << " ("
+                   << inflatedLength << " of " << expected << " bytes).";
+        WarningLog.EndMessage();
         return false;
     }
     std::memcpy(block.get(), data, HeaderSize);

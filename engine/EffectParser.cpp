@@ -27,13 +27,14 @@ public:
 
     void Directive(std::string_view line, size_t lineNumber)
     {
-        const std::vector<std::string_view> words = SplitFields(line, " \t");
-        const std::string_view directive = words.empty() ? std::string_view("$") : words[0];
-        size_t wordsUsed = 1;
+        // Split at spaces alone: a tab belongs to the word it stands in.
+        const DynArray<std::string> words = SplitWords(std::string(line));
+        const std::string_view directive = words.count == 0 ? std::string_view("$") : std::string_view(words[0]);
+        uint32_t wordsUsed = 1;
         if (directive == "$source" || directive == "$image" || directive == "$variable")
         {
             wordsUsed = 2;
-            if (words.size() < 2)
+            if (words.count < 2)
             {
                 const int logLine = directive == "$source"  ? EffectParser::SourceWithoutNameLine
                                     : directive == "$image" ? EffectParser::ImageWithoutNameLine
@@ -59,7 +60,7 @@ public:
                   "Unknown directive \"" + EffectParser::Printable(directive) + "\"" + OnLine(lineNumber) + " is ignored");
             return;
         }
-        if (words.size() > wordsUsed)
+        if (words.count > wordsUsed)
             Fault(EffectParser::ExtraWordsLine, "Extra words after the " + std::string(directive) + " directive" + OnLine(lineNumber) +
                                                     " are ignored: \"" + EffectParser::Printable(words[wordsUsed]) + "\"");
     }
@@ -197,6 +198,12 @@ std::vector<EffectParser::SamplerUnit> EffectParser::AssignUnits(const Result& e
             units.push_back({effect.images[image], next++, true, image});
     }
     return units;
+}
+
+bool EffectParser::IsError(const Fault& fault)
+{
+    return fault.logLine == SourceWithoutNameLine || fault.logLine == ImageWithoutNameLine || fault.logLine == VariableWithoutNameLine ||
+           fault.logLine == NoMainLine;
 }
 
 bool EffectParser::IsIdentifier(std::string_view word)

@@ -14,7 +14,7 @@
 /// tests and the fuzz target call it directly. Bounded in time and memory by `MaxFileBytes`.
 ///
 /// The language: every line whose first character is '$' is a directive, split into words at
-/// spaces and tabs. "$source NAME" declares one of the four scene channels, "$image NAME" an image
+/// spaces (a tab does not split words). "$source NAME" declares one of the four scene channels, "$image NAME" an image
 /// read from "Images/<effect>/NAME.png", "$variable time" the running time, "$variable worldPos"
 /// the view's corners (and, once "$main:" has been seen, `worldPos` for every pixel), "$main:"
 /// starts the body. Body lines are copied indented by a tab; other lines before "$main:" are
@@ -48,7 +48,8 @@ public:
         bool operator==(const Fault&) const = default;
     };
 
-    /// Fixed log lines of the faults; the first four are those the effect language is known by.
+    /// Fixed log lines of the faults; the first four are those the effect language is known by,
+    /// the errors of `IsError`.
     static constexpr int SourceWithoutNameLine = 133;
     static constexpr int ImageWithoutNameLine = 145;
     static constexpr int VariableWithoutNameLine = 166;
@@ -79,6 +80,11 @@ public:
         /// Every fault, in the order found; each is one log line.
         std::vector<Fault> faults;
     };
+
+    /// True for the faults that are logged as errors (which wait for a key in a terminal): a
+    /// "$source", "$image" or "$variable" line without its name, and no "$main:" line. Every other
+    /// fault is logged as a warning.
+    static bool IsError(const Fault& fault);
 
     /// Reads the effect text `text` of the effect called `name` (used in messages only).
     static Result Parse(std::string_view text, const std::string& name);

@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <memory>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <string_view>
 
 #include <ft2build.h>
@@ -296,33 +297,25 @@ bool Font::WriteMeta(const std::string& name) const
 
 bool Font::WriteMeta(const std::string& name, const std::set<uint16_t>& absent) const
 {
-    // Written beside the cache and renamed over it, so that a start never meets half a file.
-    const std::string path = MetaPath(name);
-    const std::string partPath = path + ".part";
-    std::ofstream file(partPath, std::ios::out | std::ios::trunc);
+    std::ostringstream text;
     for (const auto& [code, glyph] : glyphs)
-        file << code << ' ' << glyph.uLeft << ' ' << glyph.vTop << ' ' << glyph.uRight << ' ' << glyph.vBottom << ' ' << glyph.offsetX << ' '
+        text << code << ' ' << glyph.uLeft << ' ' << glyph.vTop << ' ' << glyph.uRight << ' ' << glyph.vBottom << ' ' << glyph.offsetX << ' '
              << glyph.offsetY << ' ' << glyph.width << ' ' << glyph.height << ' ' << glyph.advance << '\n';
     if (!absent.empty())
     {
-        file << "absent";
+        text << "absent";
         for (const uint16_t code : absent)
-            file << ' ' << code;
-        file << '\n';
+            text << ' ' << code;
+        text << '\n';
     }
-    file.close();
-    std::error_code renameError;
-    if (file)
-        std::filesystem::rename(partPath, path, renameError);
-    if (!file || renameError)
+    // Replaced whole, so that a start never meets half a file.
+    const bool written = ReplaceFileWhole(MetaPath(name), {text.str()});
+    if (!written)
     {
-        std::error_code ignored;
-        std::filesystem::remove(partPath, ignored);
-        ErrorLog << LogLocation(__FILE__, 191) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
-        ErrorLog.EndMessage();
-        return false;
+        WarningLog << LogLocation(__FILE__, 191) << "Failed to write the font metrics \"" << MetaPath(name) << "\".";
+        WarningLog.EndMessage();
     }
-    return true;
+    return written;
 }
 
 bool Font::CompareGlyphHeight(const GlyphBitmap& a, const GlyphBitmap& b)
@@ -390,10 +383,10 @@ bool Font::BuildCache(const std::string& name, const BuildSettings& settings)
 {
     if (!SettingsAreUsable(settings))
     {
-        ErrorLog << LogLocation(__FILE__, 263) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
-                 << settings.atlasHeight << " atlas at pixel height " << settings.pixelHeight << ", padding " << settings.padding
-                 << " and spread " << settings.spread << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 263) << "Font \"" << name << "\" cannot be built into a " << settings.atlasWidth << " by "
+                   << settings.atlasHeight << " atlas at pixel height " << settings.pixelHeight << ", padding " << settings.padding
+                   << " and spread " << settings.spread << ".";
+        WarningLog.EndMessage();
         return false;
     }
     std::vector<GlyphBitmap> bitmaps;
@@ -500,9 +493,10 @@ bool Font::LoadAtlas(const std::string& name)
     Texture* texture = new Texture();
     if (builtAtlas.samples != nullptr && builtAtlasName == name)
     {
-        InfoLog << "Texture: " << AtlasName(name) << " loaded from the build just made";
-        InfoLog.EndMessage();
+        VerboseLog << "Texture: " << AtlasName(name) << " loaded from the build just made";
+        VerboseLog.EndMessage();
         texture->CreateFromTexels(builtAtlas.width, builtAtlas.height, ComponentUnsigned16, 1, builtAtlas.samples.get(), &builtMipmaps);
+        texture->ReportLoaded(AtlasName(name));
         atlas = texture;
         return true;
     }
@@ -511,9 +505,10 @@ bool Font::LoadAtlas(const std::string& name)
         const PrefetchedAtlas ahead = prefetched.get();
         if (ahead.samples != nullptr)
         {
-            InfoLog << "Texture: " << AtlasName(name) << " read ahead of the window";
-            InfoLog.EndMessage();
+            VerboseLog << "Texture: " << AtlasName(name) << " read ahead of the window";
+            VerboseLog.EndMessage();
             texture->CreateFromTexels(ahead.width, ahead.height, ComponentUnsigned16, 1, ahead.samples, &ahead.mipmaps);
+            texture->ReportLoaded(AtlasName(name));
             atlas = texture;
             return true;
         }

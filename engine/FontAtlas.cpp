@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "ByteBlob.h"
 #include "GlyphBitmap.h"
 #include "LogChannel.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -274,27 +274,18 @@ bool WriteAtlasFile(const std::string& path, const uint16_t* samples, uint32_t w
             failure = "compression failed";
     }
 
-    const std::string partPath = path + ".part";
+    FileReplaceFailure replaceFailure;
     if (failure.empty())
     {
-        std::ofstream out(partPath, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(header), sizeof(header));
-        out.write(deflated.data(), static_cast<std::streamsize>(deflated.size()));
-        out.close();
-        std::error_code renameError;
-        if (!out)
-            failure = "it could not be written";
-        else
-            std::filesystem::rename(partPath, path, renameError);
-        if (renameError)
-            failure = "it could not replace the old one: " + renameError.message();
+        const std::string_view headerBytes(reinterpret_cast<const char*>(header), sizeof(header));
+        if (ReplaceFileWhole(path, {headerBytes, deflated}, &replaceFailure))
+            return true;
+        failure = std::string_view(replaceFailure.step) == "replace"
+                      ? "it could not replace the old one: " + std::string(std::strerror(replaceFailure.error))
+                      : "it could not be written";
     }
-    if (failure.empty())
-        return true;
-    std::error_code ignored;
-    std::filesystem::remove(partPath, ignored);
-    ErrorLog << LogLocation(__FILE__, 131) << "Failed to write the font atlas \"" << path << "\": " << failure << ".";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 131) << "Failed to write the font atlas \"" << path << "\": " << failure << ".";
+    WarningLog.EndMessage();
     return false;
 }
 } // namespace FontAtlas

@@ -205,8 +205,8 @@ void GameBase::KeyCallback(GLFWwindow* window, int key, int, int action, int mod
 void GameBase::StopStartup(const std::string& reason)
 {
     startupFailure = reason;
-    ErrorLog << LogLocation(__FILE__, 208) << reason << '.';
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 208) << reason << '.';
+    WarningLog.EndMessage();
 }
 
 void GameBase::ReleaseGLObjects()

@@ -15,22 +15,31 @@
 
 namespace
 {
-void LogFault(int line, const std::string& message)
+void LogWarning(int line, const std::string& message)
 {
-    ErrorLog << LogLocation(__FILE__, line) << message;
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, line) << message;
+    WarningLog.EndMessage();
 }
 
-// Reads at most one byte more than an effect may have, so that a huge file costs nothing.
-bool ReadEffectFile(const std::string& path, std::string& text)
+void LogFault(const EffectParser::Fault& fault)
 {
+    LogChannel& channel = EffectParser::IsError(fault) ? ErrorLog : WarningLog;
+    channel << LogLocation(__FILE__, fault.logLine) << fault.message;
+    channel.EndMessage();
+}
+
+// Reads at most one byte more than an effect may have, so that a huge file costs nothing. A file
+// that cannot be read reads as empty, and the parser then says that it has no "$main:".
+std::string ReadEffectFile(const std::string& path)
+{
+    std::string text;
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())
-        return false;
+        return text;
     text.resize(EffectParser::MaxFileBytes + 1);
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(file.gcount()));
-    return !file.bad();
+    text.resize(file.bad() ? 0 : static_cast<size_t>(file.gcount()));
+    return text;
 }
 
 bool WriteGeneratedShader(const std::string& path, const std::string& shader)
@@ -116,8 +125,8 @@ PostEffect::PostEffect(std::string effectName, FrameBuffer* const (&channels)[Ef
     shader = Shader("BaseShaders/PostProcess.vsd", "Effects/" + name + ".fsd");
     if (!shader.owned)
     {
-        LogFault(214, "Effect " + EffectParser::Printable(name) + " could not be built from Data/Effects/" + EffectParser::Printable(name) +
-                          ".fsd (the shader messages say why); it is not used");
+        LogWarning(214, "Effect " + EffectParser::Printable(name) + " could not be built from Data/Effects/" + EffectParser::Printable(name) +
+                            ".fsd (the shader messages say why); it is not used");
         return;
     }
     usable = true;
@@ -156,24 +165,17 @@ PostEffect::PostEffect(std::string effectName, FrameBuffer* const (&channels)[Ef
 DynArray<PostEffect::DirectiveEntry> PostEffect::Parse()
 {
     DynArray<DirectiveEntry> imageNames;
-    const std::string path = "Effects/" + name + ".lrfx";
-    std::string text;
-    if (!ReadEffectFile(path, text))
-    {
-        LogFault(104, "Effect file " + EffectParser::Printable(path) + " could not be read; the effect is not loaded");
-        return imageNames;
-    }
-    parsed = EffectParser::Parse(text, name);
+    parsed = EffectParser::Parse(ReadEffectFile("Effects/" + name + ".lrfx"), name);
     for (const EffectParser::Fault& fault : parsed.faults)
-        LogFault(fault.logLine, fault.message);
+        LogFault(fault);
     if (!parsed.readable)
         return imageNames;
 
     const std::string generated = "Data/Effects/" + name + ".fsd";
     if (!WriteGeneratedShader(generated, parsed.shader))
     {
-        LogFault(206, "The shader of effect " + EffectParser::Printable(name) + " could not be written to " + EffectParser::Printable(generated) +
-                          "; the effect is not loaded");
+        LogWarning(206, "The shader of effect " + EffectParser::Printable(name) + " could not be written to " +
+                            EffectParser::Printable(generated) + "; the effect is not loaded");
         return imageNames;
     }
     readable = true;
@@ -199,8 +201,8 @@ void PostEffect::LoadImage(const std::string& image)
     }
     else
     {
-        LogFault(229, "Image Images/" + EffectParser::Printable(relative) + " of effect " + EffectParser::Printable(name) +
-                          " could not be loaded: " + why + "; it reads as black");
+        LogWarning(229, "Image Images/" + EffectParser::Printable(relative) + " of effect " + EffectParser::Printable(name) +
+                            " could not be loaded: " + why + "; it reads as black");
         // The sampler still gets a unit of its own, with a texture that has no image.
         glGenTextures(1, &texture->id);
         texture->loaded = true;

@@ -76,13 +76,16 @@ public:
 
     /// Loads the effect `effectName`: parses its file, writes the generated shader, builds the
     /// program, finds the channels it samples among `channels` (colour, font, worldShapes,
-    /// magnetism; not owned) and loads its images. Every fault is logged once to `ErrorLog`.
+    /// magnetism; not owned) and loads its images. Every fault is logged once: to `ErrorLog` when
+    /// `EffectParser::IsError` says so, else to `WarningLog`. A file that cannot be read is read as
+    /// an empty one.
     PostEffect(std::string effectName, FrameBuffer* const (&channels)[EffectParser::ChannelCount]);
     PostEffect(const PostEffect&) = delete;
     PostEffect& operator=(const PostEffect&) = delete;
 
-    /// Reads "Effects/<name>.lrfx", writes "Data/Effects/<name>.fsd" and sets the variables used.
-    /// Returns the image names, or nothing when the file could not be read or written.
+    /// Reads "Effects/<name>.lrfx" (as empty when it cannot be read), writes
+    /// "Data/Effects/<name>.fsd" and sets the variables used. Returns the image names, or nothing
+    /// when the file was refused whole or the shader could not be written.
     DynArray<DirectiveEntry> Parse();
     /// Adds the image `image` ("Images/<name>/<image>.png") on the next texture unit when the
     /// program has its sampler; nothing otherwise. An image that cannot be decoded, or is larger

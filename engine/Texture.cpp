@@ -68,16 +68,16 @@ bool Texture::ReadAtlas(const std::string& name, ByteBlob& blob, uint32_t& atlas
     }
     catch (const ByteBlobError& error)
     {
-        ErrorLog << LogLocation(__FILE__, 40) << "Font atlas \"" << name << "\" is unreadable: " << error.what();
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 40) << "Font atlas \"" << name << "\" is unreadable: " << error.what();
+        WarningLog.EndMessage();
         return false;
     }
     const uint64_t sampleBytes = static_cast<uint64_t>(atlasWidth) * atlasHeight * sizeof(uint16_t);
     if (atlasWidth == 0 || atlasHeight == 0 || atlasWidth > MaxAtlasSide || atlasHeight > MaxAtlasSide || sampleBytes > blob.BytesLeft())
     {
-        ErrorLog << LogLocation(__FILE__, 48) << "Font atlas \"" << name << "\" claims " << atlasWidth << " by "
-                 << atlasHeight << " samples but holds " << blob.BytesLeft() / 2 << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 48) << "Font atlas \"" << name << "\" claims " << atlasWidth << " by "
+                   << atlasHeight << " samples but holds " << blob.BytesLeft() / 2 << ".";
+        WarningLog.EndMessage();
         return false;
     }
     return true;
@@ -88,16 +88,15 @@ Texture& Texture::Load(std::string name)
     loaded = false;
     if (name.size() < 3)
     {
-        ErrorLog << LogLocation(__FILE__, 60) << "Texture name \"" << name << "\" is too short to load.";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 60) << "Texture name \"" << name << "\" is too short to load.";
+        WarningLog.EndMessage();
         return *this;
     }
     const std::string ending = name.substr(name.size() - 3);
 
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
-    InfoLog << "Texture: " << name << " loaded with OpenGL resource ID: " << id;
-    InfoLog.EndMessage();
+    ReportLoaded(name);
 
     // The mipmaps are built here when the base allows it, so that the driver need not generate
     // them (which costs a software renderer a shader compile per texel format).
@@ -202,6 +201,12 @@ Texture& Texture::CreateFromTexels(uint32_t texelsWide, uint32_t texelsHigh, Com
     channels = static_cast<int32_t>(channelCount);
     loaded = true;
     return *this;
+}
+
+void Texture::ReportLoaded(const std::string& name) const
+{
+    InfoLog << "Texture: " << name << " loaded with OpenGL resource ID: " << id;
+    InfoLog.EndMessage();
 }
 
 void Texture::Bind(uint32_t unit) const

@@ -34,6 +34,10 @@ public:
     Texture& CreateFromTexels(uint32_t width, uint32_t height, ComponentType type, uint32_t channels, const void* texels,
                               const MipChain* levelsBelow = nullptr);
 
+    /// Logs to `InfoLog` that the texture `name` (a file name, without its folder) now has its GL
+    /// texture: the one line every way of making a texture from a file reports.
+    void ReportLoaded(const std::string& name) const;
+
     /// Binds the texture to texture unit `unit` (0 for GL_TEXTURE0). Needs a current context.
     void Bind(uint32_t unit) const;
 

@@ -1,12 +1,17 @@
 #include "Utilities.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <system_error>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "LogChannel.h"
 
@@ -33,6 +38,66 @@ std::string LoadFileToString(const std::string& path)
     return result;
 }
 
+bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces, FileReplaceFailure* failure)
+{
+    // The target is only ever replaced by a complete file: a save that fails part way (a full
+    // disk, a folder that cannot be written) must not cost the player the file that was there.
+    const std::filesystem::path target(path);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    static uint32_t temporaryCounter = 0;
+    const std::string temporary =
+        (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(temporaryCounter++)))
+            .string();
+
+    FileReplaceFailure failed;
+    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0)
+    {
+        if (failure != nullptr)
+            *failure = {"open", errno};
+        return false;
+    }
+    for (const std::string_view piece : pieces)
+    {
+        size_t written = 0;
+        while (written < piece.size() && failed.step == nullptr)
+        {
+            const ssize_t result = write(descriptor, piece.data() + written, piece.size() - written);
+            if (result < 0 && errno == EINTR)
+                continue;
+            if (result <= 0)
+                failed = {"write", result < 0 ? errno : ENOSPC};
+            else
+                written += static_cast<size_t>(result);
+        }
+    }
+    // The bytes must be on the disk before the new name points at them.
+    if (failed.step == nullptr && fsync(descriptor) != 0)
+        failed = {"flush", errno};
+    if (close(descriptor) != 0 && failed.step == nullptr)
+        failed = {"close", errno};
+    if (failed.step == nullptr && rename(temporary.c_str(), path.c_str()) != 0)
+        failed = {"replace", errno};
+    if (failed.step != nullptr)
+    {
+        unlink(temporary.c_str());
+        if (failure != nullptr)
+            *failure = failed;
+        return false;
+    }
+
+    // So that the rename itself survives a power cut; a folder that cannot be synced changes nothing.
+    const int folderDescriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderDescriptor >= 0)
+    {
+        fsync(folderDescriptor);
+        close(folderDescriptor);
+    }
+    return true;
+}
+
 DynArray<std::string> ListDirectory(const std::string& folder, const std::string& extension)
 {
     DynArray<std::string> names;
@@ -41,8 +106,8 @@ DynArray<std::string> ListDirectory(const std::string& folder, const std::string
     std::filesystem::directory_iterator entry(folder, error);
     if (error)
     {
-        ErrorLog << LogLocation(__FILE__, 40) << "Could not list the folder \"" << folder << "\": " << error.message();
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 40) << "Could not list the folder \"" << folder << "\": " << error.message();
+        WarningLog.EndMessage();
         return names;
     }
     std::vector<std::string> found;

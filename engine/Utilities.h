@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,23 @@
 /// a line break (an empty file gives "\n"). A file that cannot be opened is reported on standard
 /// output and gives the empty string.
 std::string LoadFileToString(const std::string& path);
+
+/// Why `ReplaceFileWhole` did not replace a file.
+struct FileReplaceFailure
+{
+    /// The step that failed: "open" (no temporary file could be made beside the target), "write",
+    /// "flush", "close" or "replace" (the rename over the target).
+    const char* step = nullptr;
+    int error = 0; ///< the system's error number
+};
+
+/// Replaces the file `path` with the bytes of `pieces`, one after the other, as one step: they go
+/// to a temporary file of its own beside the target, which is flushed to disk and then renamed
+/// over it. On any failure (no folder, no permission, a full disk, a target that cannot be
+/// replaced) the temporary file is removed and a file already at `path` is left whole; `failure`,
+/// when given, says which step failed. Nothing is logged.
+/// @return true when the file at `path` now holds the bytes.
+bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces, FileReplaceFailure* failure = nullptr);
 
 /// The names (extension included, folder not) of the entries of `folder` whose extension is
 /// exactly "." + `extension`, sorted by name (byte order), so that every machine lists them alike.

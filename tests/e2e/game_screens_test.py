@@ -164,7 +164,7 @@ def scenario_no_display(binary, _close_tool):
         game.stop()
     expect(code > 0, "without a display the game ended with %d, not a plain failure exit" % code)
     expect("Quorvane Ledrow could not start: " in read("game-stderr.txt"), "no clear message: %r" % read("game-stderr.txt"))
-    expect("could not start" in read("Error_log.txt"), "the failure is not in Error_log.txt")
+    expect("could not start" in read("Warning_log.txt"), "the failure is not in Warning_log.txt")
 
 
 def main():

@@ -566,8 +566,9 @@ TEST(LevelEditorFiles, SavingReplacesTheFileWholeOrKeepsItAndSaysSo)
     {
         SCOPED_TRACE(unwritable);
         LogWatch errors(ErrorLog);
+        LogWatch warnings(WarningLog);
         EXPECT_FALSE(editor->SaveLevel(unwritable));
-        EXPECT_EQ(errors.Lines().size(), 1u);
+        EXPECT_EQ(errors.Lines().size() + warnings.Lines().size(), 1u);
         EXPECT_NE(editor->note.find("could not be saved"), std::string::npos) << editor->note;
         EXPECT_EQ(editor->fileName, unwritable);
     }

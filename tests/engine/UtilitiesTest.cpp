@@ -53,9 +53,11 @@ TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)
 
 TEST(ListDirectory, MissingFolderGivesEmptyListAndIsLogged)
 {
-    const uint32_t before = ErrorLog.GetHistory().count;
+    const uint32_t errorsBefore = ErrorLog.GetHistory().count;
+    const uint32_t before = WarningLog.GetHistory().count;
     EXPECT_EQ(ListDirectory("no-such-folder", "lrl").count, 0u);
-    EXPECT_EQ(ErrorLog.GetHistory().count, before + 1);
+    EXPECT_EQ(ErrorLog.GetHistory().count, errorsBefore);
+    EXPECT_EQ(WarningLog.GetHistory().count, before + 1);
 }
 
 TEST(SplitWords, SplitsAtSpacesOnly)

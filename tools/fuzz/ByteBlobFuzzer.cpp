@@ -49,5 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
     written.Decompress();
 
     ErrorLog.ClearHistory();
+    WarningLog.ClearHistory();
     return 0;
 }

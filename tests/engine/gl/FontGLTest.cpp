@@ -270,8 +270,12 @@ TEST_F(FontGL, CacheRemembersAbsentCodesAndIsWrittenWhole)
     LoadSmall(first, "Small");
     ASSERT_TRUE(first.HasAtlas());
     EXPECT_EQ(first.glyphs.size(), 3u);
+    std::vector<std::string> written;
     for (const auto& entry : fs::directory_iterator("Fonts"))
-        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+        if (entry.path().filename().string().find("Small") != std::string::npos)
+            written.push_back(entry.path().filename().string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"Small.fontMeta", "Small.ttf", "Small_distance.dat"})) << "no temporary file is left";
 
     const LogWatch info(InfoLog);
     Font cached;
@@ -286,14 +290,19 @@ TEST_F(FontGL, CacheRemembersAbsentCodesAndIsWrittenWhole)
     fs::remove("Fonts/Small.fontMeta");
     fs::remove("Fonts/Small_distance.dat");
     fs::create_directories("Fonts/Small_distance.dat/in-the-way");
-    const LogWatch errors(ErrorLog);
+    const LogWatch warnings(WarningLog);
     Font unwritable;
     unwritable.RequestCodes('A', 'C');
     LoadSmall(unwritable, "Small");
-    EXPECT_TRUE(errors.Saw("Failed to write the font atlas \"Fonts/Small_distance.dat\": "));
+    EXPECT_TRUE(
+        warnings.Saw("[FontAtlas.cpp:131]Failed to write the font atlas \"Fonts/Small_distance.dat\": it could not replace the old one: "));
     EXPECT_FALSE(unwritable.HasAtlas());
-    EXPECT_FALSE(fs::exists("Fonts/Small.fontMeta"));
-    EXPECT_FALSE(fs::exists("Fonts/Small_distance.dat.part"));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator("Fonts"))
+        if (entry.path().filename().string().find("Small") != std::string::npos)
+            left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Small.ttf", "Small_distance.dat"})) << "no metrics, no temporary file";
 }
 
 // The atlas read ahead of the window is the cached one, texel for texel; and a cache about to be
@@ -308,12 +317,12 @@ TEST_F(FontGL, AtlasReadAheadIsTheCachedOneUnlessTheCacheIsBuiltAgain)
     const std::vector<uint16_t> cachedTexels = AtlasTexels(first, width, height, format);
 
     {
-        const LogWatch info(InfoLog);
+        const LogWatch verbose(VerboseLog);
         Font::PrefetchCachedAtlas("Small");
         Font ahead;
         ahead.RequestCodes('A', 'Z');
         LoadSmall(ahead, "Small");
-        EXPECT_TRUE(info.Saw("Texture: Small_distance.dat read ahead of the window"));
+        EXPECT_TRUE(verbose.Saw("Texture: Small_distance.dat read ahead of the window"));
         ASSERT_TRUE(ahead.HasAtlas());
         GLint aheadWidth = 0, aheadHeight = 0, aheadFormat = 0;
         EXPECT_TRUE(AtlasTexels(ahead, aheadWidth, aheadHeight, aheadFormat) == cachedTexels);
@@ -321,14 +330,54 @@ TEST_F(FontGL, AtlasReadAheadIsTheCachedOneUnlessTheCacheIsBuiltAgain)
     }
     {
         const LogWatch info(InfoLog);
+        const LogWatch verbose(VerboseLog);
         Font::PrefetchCachedAtlas("Small");
         Font more;
         more.RequestCodes('A', 'z'); // more than the cache holds: built again
         LoadSmall(more, "Small");
         EXPECT_TRUE(info.Saw("First time set up"));
-        EXPECT_FALSE(info.Saw("read ahead"));
+        EXPECT_FALSE(verbose.Saw("read ahead"));
         ASSERT_TRUE(more.HasAtlas());
         EXPECT_EQ(more.glyphs.size(), 58u);
         EXPECT_FALSE(AtlasTexels(more, width, height, format) == cachedTexels);
+    }
+}
+
+// However the atlas texture is made (just built, read ahead of the window, or read from the cache
+// as it is loaded), it is reported by the same one line, with the texture's own id.
+TEST_F(FontGL, EveryWayOfMakingTheAtlasLogsItsTexture)
+{
+    InstallDejaVu("Small");
+    const struct
+    {
+        const char* way;
+        bool removeCache;
+        bool readAhead;
+        const char* verbose; // how the verbose log tells this way from the others
+    } ways[] = {{"just built", true, false, "loaded from the build just made"},
+                {"read from the cache", false, false, nullptr},
+                {"read ahead", false, true, "read ahead of the window"}};
+    for (const auto& way : ways)
+    {
+        SCOPED_TRACE(way.way);
+        if (way.removeCache)
+            fs::remove("Fonts/Small.fontMeta");
+        if (way.readAhead)
+            Font::PrefetchCachedAtlas("Small");
+        const LogWatch info(InfoLog);
+        const LogWatch verbose(VerboseLog);
+        Font font;
+        font.RequestCodes('A', 'C');
+        LoadSmall(font, "Small");
+        ASSERT_TRUE(font.HasAtlas());
+        EXPECT_EQ(info.Saw("First time set up"), way.removeCache);
+        for (const char* other : {"loaded from the build just made", "read ahead of the window"})
+            EXPECT_EQ(verbose.Saw(other), way.verbose != nullptr && std::string(other) == way.verbose) << other;
+        std::vector<std::string> textureLines;
+        for (const std::string& line : info.Lines())
+            if (line.starts_with("Texture: "))
+                textureLines.push_back(line);
+        EXPECT_EQ(textureLines,
+                  std::vector<std::string>{"Texture: Small_distance.dat loaded with OpenGL resource ID: " + std::to_string(font.atlas->id)});
     }
 }

@@ -343,8 +343,9 @@ TEST(LedrowGame, MalformedSettingsStillStartTheGame)
     std::ofstream("config.json") << "{ this is not json";
     LedrowGame game;
     ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure();
-    ASSERT_EQ(ErrorLog.GetHistory().count, 1u);
-    EXPECT_EQ(ErrorLog.GetHistory()[0].rfind("[Config.cpp:", 0), 0u);
+    EXPECT_EQ(ErrorLog.GetHistory().count, 0u);
+    ASSERT_EQ(WarningLog.GetHistory().count, 1u);
+    EXPECT_EQ(WarningLog.GetHistory()[0].rfind("[Config.cpp:", 0), 0u);
     EXPECT_FALSE(game.config.fullscreen);
     EXPECT_EQ(game.config.resolutionScale, 1.0f);
     EXPECT_EQ(ReadFile("config.json"), DefaultSettings);

@@ -223,7 +223,7 @@ TEST_F(RenderPass, ReloadWithoutPassthroughKeepsTheEffectInUse)
         const std::vector<std::string> lines = errors.Lines();
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), "[LedrowGame.cpp:397]No usable effect named Passthrough in Effects/ after the reload; Parchment stays in use.");
-        EXPECT_EQ(lines.size(), c.removeFile ? 1u : 2u) << "the build failure, then the reload";
+        EXPECT_EQ(lines.size(), 1u) << "the reload; a build failure is a warning";
         Frames(1);
     }
 }
