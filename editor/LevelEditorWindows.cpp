@@ -555,8 +555,8 @@ bool LevelEditor::LoadLevel(const std::string& path)
     {
         // The level being edited, its history and its file name all stay: replacing them with
         // an empty level would let the next save write nothing over a good file.
-        ShowNote("\"" + path + "\" could not be loaded as a level (the error log says why). The file was left as "
-                 "it is, and the level you were editing is unchanged.");
+        ShowNote("\"" + path + "\" could not be loaded as a level (the warning or error log says why). The file "
+                 "was left as it is, and the level you were editing is unchanged.");
         return false;
     }
     if (graphicsAvailable)
