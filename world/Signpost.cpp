@@ -5,6 +5,7 @@
 #include "ByteBlob.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "Mesh.h"
 #include "RecordReading.h"
 #include "SerialisableString.h"
 #include "Utilities.h"
@@ -71,6 +72,18 @@ void Signpost::DrawMarker(LineRenderer& lines, const float (&view)[4]) const
     if (!CircleTouchesRect(view[0], view[1], view[2], view[3], position, MarkerRadius))
         return;
     lines.AddCircle(position, MarkerRadius, selected ? SelectedColour : MarkerColour, MarkerSegments);
+}
+
+uint32_t Signpost::AppendTexts(const DynArray<Signpost>& signposts, Mesh& mesh, const GlyphTable& glyphs, const float (&view)[4])
+{
+    uint32_t added = 0;
+    for (const Signpost& signpost : signposts)
+    {
+        if (added == MaxFrameTextQuads)
+            break;
+        added += mesh.AddTextInView(signpost.ShownText(), signpost.ShownPosition(), TextScale, glyphs, view, MaxFrameTextQuads - added);
+    }
+    return added;
 }
 
 bool Signpost::HitTestPoint(glm::vec2 point)
