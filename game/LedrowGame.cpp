@@ -18,6 +18,7 @@
 #include <imgui_impl_opengl3.h>
 #include <glm/gtc/type_ptr.hpp>
 
+#include "GlyphTable.h"
 #include "LevelEditor.h"
 #include "LogChannel.h"
 #include "Signpost.h"
@@ -225,7 +226,7 @@ void LedrowGame::Render()
         DrawMagnetismChannel(projection, shown, live, view);
     MarkPassEnd(MagnetismPass);
     if (samples(EffectParser::FontChannel))
-        DrawTextChannel(projection, shown);
+        DrawTextChannel(projection, shown, view);
     MarkPassEnd(TextPass);
     if (samples(EffectParser::WorldShapesChannel))
         DrawShapesChannel(projection, shown, live, view);
@@ -288,24 +289,25 @@ void LedrowGame::DrawMagnetismChannel(const glm::mat4& projection, Level* shown,
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void LedrowGame::DrawTextChannel(const glm::mat4& projection, Level* shown)
+void LedrowGame::DrawTextChannel(const glm::mat4& projection, Level* shown, const float (&view)[4])
 {
     textMesh.vertices.Clear();
-    if (screenState == MainScreen)
+    // A font without an atlas has nothing to sample; the channel stays cleared.
+    const bool drawable = font.HasAtlas();
+    if (drawable && screenState == MainScreen)
     {
         for (const TitleLine& line : TitleLines)
             textMesh.AddText(line.text, line.pen, line.scale, font);
     }
-    else if (shown != nullptr)
+    else if (drawable && shown != nullptr)
     {
-        for (const Signpost& signpost : shown->signposts)
-            textMesh.AddText(signpost.ShownText(), signpost.ShownPosition(), Signpost::TextScale, font);
+        const GlyphTable glyphs(font);
+        Signpost::AppendTexts(shown->signposts, textMesh, glyphs, view);
     }
     textMesh.Upload();
 
     glBlendEquation(GL_MAX);
     BeginChannel(*fontChannel);
-    // A font without an atlas has nothing to sample; the channel stays cleared.
     if (font.BindAtlas(0))
     {
         SetProjection(textureShader, projection);
@@ -623,6 +625,7 @@ void LedrowGame::LeaveLevel()
         network.AnnounceDeparture();
     network.level = nullptr;
     level.reset();
+    ReleaseFrameMeshes();
     screenState = LevelSelect;
     ResetCamera();
 }
@@ -635,10 +638,23 @@ void LedrowGame::UpdateEditorScreen()
     if (open)
         return;
     editor.reset();
+    ReleaseFrameMeshes();
     InfoLog << "Closed the level editor.";
     InfoLog.EndMessage();
     screenState = MainScreen;
     ResetCamera();
+}
+
+void LedrowGame::ReleaseFrameMeshes()
+{
+    // A level of much text or many fills leaves the meshes as large as its fullest frame; the
+    // screens after it need a fraction of that. The buffers give back their store too.
+    for (Mesh* mesh : {&textMesh, &shapesMesh})
+    {
+        mesh->ReleaseVertices();
+        if (mesh->created)
+            mesh->Upload();
+    }
 }
 
 void LedrowGame::ResetCamera()

@@ -154,6 +154,9 @@ private:
     /// The camera back where the game starts it, at (0, 0) with a view height of 10, leaving the
     /// aspect ratio as the window has it.
     void ResetCamera();
+    /// The text and shapes meshes emptied, their vertex blocks and buffer stores given back:
+    /// called when the level or the editor that filled them goes.
+    void ReleaseFrameMeshes();
     /// The editor's lines for this frame (`LevelEditor::Draw`), collected into the world's line
     /// batch while it does not play-test.
     void CollectEditorLines();
@@ -182,7 +185,9 @@ private:
 
     void DrawColourChannel(const glm::mat4& projection);
     void DrawMagnetismChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4]);
-    void DrawTextChannel(const glm::mat4& projection, Level* shown);
+    /// The title lines on the main screen, else the shown level's signpost texts as far as the
+    /// view shows them (`Signpost::AppendTexts`).
+    void DrawTextChannel(const glm::mat4& projection, Level* shown, const float (&view)[4]);
     void DrawShapesChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4]);
     /// Binds `channel` as the draw target with a viewport of its size, and clears it.
     void BeginChannel(const FrameBuffer& channel);

@@ -10,6 +10,7 @@
 #include "../../world/ShapeFixtures.h"
 #include "GLTestWindow.h"
 #include "LedrowGame.h"
+#include "LevelEditor.h"
 #include "LogWatch.h"
 #include "TestFiles.h"
 
@@ -148,6 +149,50 @@ TEST_F(RenderPass, LevelInPlayFillsItsChannels)
     const std::vector<float> preview = ChannelTexels(*game.fontChannel, 1);
     EXPECT_GT(MaxIn(*game.fontChannel, preview, 1, 0, {-5.0f, -1.0f}, {-3.5f, -0.5f}), 0.52f);
     EXPECT_LT(MaxIn(*game.fontChannel, preview, 1, 0, {1.0f, 2.0f}, {2.5f, 2.5f}), 0.5f);
+}
+
+// A frame lays out only what the view shows of the signposts' texts, and never more than a
+// frame's worth; leaving the level gives the text mesh's memory back, its buffer's included.
+TEST_F(RenderPass, SignpostTextsTakeWhatTheViewShowsAndLeavingGivesItBack)
+{
+    game.level = std::make_unique<Level>(&game.camera);
+    game.level->signposts.PushBack(Signpost("Hello", {1.0f, 2.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}));
+    // As much text as a level file may hold, far above the view.
+    const std::string largest((Level::MaxLoadCost - Level::SignpostRecordCost) * Level::SignpostTextBytesPerCost, 'W');
+    game.level->signposts.PushBack(Signpost(largest, {-50.0f, 1000.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}));
+    game.screenState = LedrowGame::Playing;
+    Frames(1);
+    EXPECT_EQ(game.textMesh.vertices.count, 5u * 6u) << "\"Hello\" alone";
+
+    // Brought into a view wide enough to show the whole line.
+    game.level->signposts[1].position = {0.0f, 0.0f};
+    game.camera.viewHeight = 1.0e6f;
+    Frames(1);
+    EXPECT_EQ(game.textMesh.vertices.count, 6u * Signpost::MaxFrameTextQuads);
+
+    game.LeaveLevel();
+    EXPECT_EQ(game.textMesh.vertices.capacity, DynArray<MeshVertex>::InitialCapacity);
+    GLint stored = -1;
+    glBindBuffer(GL_ARRAY_BUFFER, game.textMesh.buffer);
+    glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &stored);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    EXPECT_EQ(stored, 0);
+}
+
+// The editor's level goes through the same pass, and closing the editor gives the memory back.
+TEST_F(RenderPass, ClosingTheEditorGivesTheTextMeshBack)
+{
+    game.editor = std::make_unique<LevelEditor>(&game.camera, game.window);
+    game.screenState = LedrowGame::LevelEditorScreen;
+    game.editor->level->signposts.PushBack(Signpost(std::string(100000, 'W'), {0.0f, 0.0f}, {0.0f, 0.0f}, {0.0f, 0.0f}));
+    game.camera.viewHeight = 1.0e5f;
+    Frames(1);
+    EXPECT_EQ(game.textMesh.vertices.count, 6u * Signpost::MaxFrameTextQuads);
+    game.editor->closeRequested = true;
+    Frames(1);
+    ASSERT_EQ(game.editor, nullptr);
+    EXPECT_EQ(game.textMesh.vertices.count, 14u * 6u) << "the main screen's title lines";
+    EXPECT_LE(game.textMesh.vertices.capacity, 128u);
 }
 
 // A channel that no effect samples is not drawn, not even cleared; the world's lines are still
