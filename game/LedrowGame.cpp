@@ -136,9 +136,9 @@ LedrowGame::LedrowGame()
     SelectEffect(DefaultEffectName);
     if (currentEffect == nullptr)
     {
-        ErrorLog << LogLocation(__FILE__, 61) << "No usable effect named " << DefaultEffectName << " in Effects/"
-                 << "; the world is not drawn until one is loaded (press ` to reload the effects).";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 61) << "No usable effect named " << DefaultEffectName << " in Effects/"
+                   << "; the world is not drawn until one is loaded (press ` to reload the effects).";
+        WarningLog.EndMessage();
     }
     // The render pass draws text with the game font (`font`), when it has an atlas.
 }
@@ -416,14 +416,14 @@ void LedrowGame::ReloadEffects()
     {
         if (currentEffect == nullptr)
         {
-            ErrorLog << LogLocation(__FILE__, 391) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload.";
-            ErrorLog.EndMessage();
+            WarningLog << LogLocation(__FILE__, 391) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload.";
+            WarningLog.EndMessage();
         }
         return;
     }
-    ErrorLog << LogLocation(__FILE__, 397) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload; "
-             << EffectParser::Printable(inUseName) << " stays in use.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 397) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload; "
+               << EffectParser::Printable(inUseName) << " stays in use.";
+    WarningLog.EndMessage();
     effects[inUseName] = std::move(inUse);
     currentEffect = effects[inUseName].get();
 }
@@ -437,8 +437,8 @@ void LedrowGame::StartPublicAddressFetch()
     }
     catch (const std::system_error& fault)
     {
-        ErrorLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
+        WarningLog.EndMessage();
     }
 }
 
@@ -596,9 +596,9 @@ bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, u
     if (levelName.empty() || levelName.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
         levelName == "." || levelName == "..")
     {
-        ErrorLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
-                 << "\": a level is named by a file name in " << LevelFolder << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
+                   << "\": a level is named by a file name in " << LevelFolder << ".";
+        WarningLog.EndMessage();
         return false;
     }
     network.level = nullptr;

@@ -261,14 +261,16 @@ TEST_F(RenderPass, ReloadWithoutPassthroughKeepsTheEffectInUse)
         else
             WriteEffect("Passthrough", "$main:\nFragColour = not glsl;\n");
         const LogWatch errors(ErrorLog);
+        const LogWatch warnings(WarningLog);
         PressGrave();
         EXPECT_EQ(game.currentEffect, inUse);
         EXPECT_EQ(game.effects.at("Parchment").get(), inUse);
         EXPECT_EQ(game.effects.count("Passthrough"), 0u);
-        const std::vector<std::string> lines = errors.Lines();
+        // Ours, so it does not wait for a key.
+        const std::vector<std::string> lines = warnings.Lines();
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), "[LedrowGame.cpp:397]No usable effect named Passthrough in Effects/ after the reload; Parchment stays in use.");
-        EXPECT_EQ(lines.size(), c.removeFile ? 1u : 2u) << "the build failure, then the reload";
+        EXPECT_EQ(lines.size() + errors.Lines().size(), c.removeFile ? 1u : 2u) << "the build failure, then the reload";
         Frames(1);
     }
 }
@@ -278,14 +280,16 @@ TEST(RenderPassWithoutEffects, StartDrawsAClearedFrame)
 {
     fs::remove("Effects/Passthrough.lrfx");
     const LogWatch errors(ErrorLog);
+    const LogWatch warnings(WarningLog);
     testing::internal::CaptureStdout();
     LedrowGame game;
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(game.IsReady());
     EXPECT_EQ(game.currentEffect, nullptr);
-    ASSERT_EQ(errors.Lines().size(), 1u);
-    EXPECT_EQ(errors.Lines()[0], "[LedrowGame.cpp:61]No usable effect named Passthrough in Effects/; the world is not drawn until one is "
-                                 "loaded (press ` to reload the effects).");
+    EXPECT_TRUE(errors.Lines().empty());
+    ASSERT_EQ(warnings.Lines().size(), 1u);
+    EXPECT_EQ(warnings.Lines()[0], "[LedrowGame.cpp:61]No usable effect named Passthrough in Effects/; the world is not drawn until one is "
+                                   "loaded (press ` to reload the effects).");
     for (int i = 0; i < 2; ++i)
     {
         game.UpdateMenus();
