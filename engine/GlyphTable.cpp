@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstddef>
 #include <limits>
 
 #include "Font.h"
@@ -27,4 +28,9 @@ GlyphTable::GlyphTable(const Font& font)
         minAdvance = std::fmin(minAdvance, glyph.advance);
         maxAdvance = std::fmax(maxAdvance, glyph.advance);
     }
+    // FNV-1a over the metrics' bytes.
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(glyphs);
+    fingerprint = 0xCBF29CE484222325u;
+    for (size_t i = 0; i < sizeof(glyphs); ++i)
+        fingerprint = (fingerprint ^ bytes[i]) * 0x100000001B3u;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "Glyph.h"
 
 class Font;
@@ -31,6 +33,8 @@ public:
     float maxTop = 0.0f;
     float minAdvance = 0.0f;
     float maxAdvance = 0.0f;
+    /// A 64-bit hash of every glyph's metrics, to tell tables of different metrics apart.
+    uint64_t fingerprint = 0;
 
 private:
     Glyph glyphs[256];

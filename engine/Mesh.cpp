@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <glad/gl.h>
 
 #include "Font.h"
 #include "GlyphTable.h"
+#include "LineLayout.h"
 
 namespace
 {
@@ -17,14 +19,54 @@ void GlyphCorners(const Glyph& glyph, glm::vec2 pen, float scale, glm::vec2& top
     bottomRight = {pen.x + (glyph.offsetX + glyph.width) * scale, pen.y + (glyph.offsetY - glyph.height) * scale};
 }
 
+// True when the quad between corners `a` and `b` covers some area; false when a corner is not a
+// number.
+bool CoversArea(glm::vec2 a, glm::vec2 b)
+{
+    return (a.x < b.x || b.x < a.x) && (a.y < b.y || b.y < a.y);
+}
+
 // True when the quad between corners `a` and `b` covers some area and overlaps `view` by more
-// than an edge; false when a corner is not a number.
+// than an edge.
 bool QuadShows(glm::vec2 a, glm::vec2 b, const float (&view)[4])
 {
-    if (!(a.x < b.x || b.x < a.x) || !(a.y < b.y || b.y < a.y))
-        return false;
-    return view[1] > std::min(a.x, b.x) && std::max(a.x, b.x) > view[0] && view[3] > std::min(a.y, b.y) &&
+    return CoversArea(a, b) && view[1] > std::min(a.x, b.x) && std::max(a.x, b.x) > view[0] && view[3] > std::min(a.y, b.y) &&
            std::max(a.y, b.y) > view[2];
+}
+
+bool Holds(const LineLayout& kept, std::string_view text, glm::vec2 position, float scale, const GlyphTable& glyphs)
+{
+    return kept.measured && kept.position == position && kept.scale == scale && kept.glyphsFingerprint == glyphs.fingerprint &&
+           std::string_view(kept.text) == text;
+}
+
+// Follows the whole line once for the x range of its quads.
+void Measure(LineLayout& kept, std::string_view text, glm::vec2 position, float scale, const GlyphTable& glyphs)
+{
+    kept.text.assign(text);
+    kept.position = position;
+    kept.scale = scale;
+    kept.glyphsFingerprint = glyphs.fingerprint;
+    kept.measured = true;
+    kept.minX = std::numeric_limits<float>::infinity();
+    kept.maxX = -std::numeric_limits<float>::infinity();
+    kept.checkpoints.Clear();
+    glm::vec2 pen = position;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (i % LineLayout::CheckpointSpacing == 0)
+            kept.checkpoints.PushBack(pen.x);
+        const Glyph& glyph = glyphs[text[i]];
+        glm::vec2 topLeft;
+        glm::vec2 bottomRight;
+        GlyphCorners(glyph, pen, scale, topLeft, bottomRight);
+        if (CoversArea(topLeft, bottomRight))
+        {
+            kept.minX = std::min({kept.minX, topLeft.x, bottomRight.x});
+            kept.maxX = std::max({kept.maxX, topLeft.x, bottomRight.x});
+        }
+        pen.x += glyph.advance * scale;
+    }
 }
 
 // The x range that the quads of a line of `length` (at least 1) glyphs can reach from a pen at
@@ -104,7 +146,7 @@ void Mesh::AddText(std::string text, glm::vec2 position, float scale, const Font
 }
 
 uint32_t Mesh::AddTextInView(std::string_view text, glm::vec2 position, float scale, const GlyphTable& glyphs, const float (&view)[4],
-                             uint32_t maxQuads)
+                             uint32_t maxQuads, LineLayout* kept)
 {
     if (text.empty() || maxQuads == 0 || !(scale > 0.0f))
         return 0;
@@ -123,11 +165,36 @@ uint32_t Mesh::AddTextInView(std::string_view text, glm::vec2 position, float sc
     const float leftEdge = glyphs.minLeft * scale;
     const float rightEdge = glyphs.maxRight * scale;
     const bool forward = glyphs.minAdvance >= 0.0f;
+    size_t first = 0;
     glm::vec2 pen = position;
-    uint32_t added = 0;
-    for (const char byte : text)
+    // A long line that does not start in the view is followed once and what was found kept: the
+    // bound allows for the worst the pen's rounding can do, which along millions of glyphs is
+    // thousands of units, and only following the pen tells where such a line really runs.
+    if (kept != nullptr && text.size() > KeptLineLength && !(forward && pen.x + rightEdge > view[0]))
     {
-        const Glyph& glyph = glyphs[byte];
+        if (!Holds(*kept, text, position, scale, glyphs))
+            Measure(*kept, text, position, scale, glyphs);
+        if (!(view[1] > kept->minX && kept->maxX > view[0]))
+            return 0;
+        if (forward)
+        {
+            // The pen only moves on, so every glyph before a checkpoint that stands a glyph's
+            // width short of the view stands short of it too.
+            const DynArray<float>& checkpoints = kept->checkpoints;
+            const float* after =
+                std::partition_point(checkpoints.begin(), checkpoints.end(), [&](float x) { return !(x + rightEdge > view[0]); });
+            if (after != checkpoints.begin())
+            {
+                first = static_cast<size_t>(after - 1 - checkpoints.begin()) * LineLayout::CheckpointSpacing;
+                pen.x = after[-1];
+            }
+        }
+    }
+
+    uint32_t added = 0;
+    for (size_t i = first; i < text.size(); ++i)
+    {
+        const Glyph& glyph = glyphs[text[i]];
         if (pen.x + rightEdge > view[0])
         {
             if (forward && !(view[1] > pen.x + leftEdge))

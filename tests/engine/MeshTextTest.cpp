@@ -10,6 +10,7 @@
 #include "Font.h"
 #include "GlyphTable.h"
 #include "HeapBytes.h"
+#include "LineLayout.h"
 #include "Mesh.h"
 
 namespace
@@ -116,6 +117,14 @@ std::vector<MeshVertex> ShownOfAddText(const std::string& text, glm::vec2 positi
     return shown;
 }
 
+std::string Repeated(const std::string& piece, int times)
+{
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
 bool SameVertices(const Mesh& mesh, const std::vector<MeshVertex>& expected)
 {
     return mesh.vertices.count == expected.size() &&
@@ -157,6 +166,7 @@ TEST_F(MeshText, InViewGivesTheQuadsOfAddTextThatTheViewShows)
     } cases[] = {
         {"letters and a newline", &font, "AB\nBA", {1.0f, 2.0f}, 2.0f},
         {"a long line", &font, std::string(300, 'A') + "B", {-40.0f, 0.0f}, 0.45f},
+        {"a line of several checkpoints", &font, Repeated("ABBA", 800), {-500.0f, 1.0f}, 0.45f},
         {"default glyphs between", &font, "AZ\xC3" "B\xFF" "A", {0.0f, -3.0f}, 1.0f},
         {"a pen that goes back", &backward, "ABCCCAB", {2.0f, 0.0f}, 1.0f},
     };
@@ -182,14 +192,20 @@ TEST_F(MeshText, InViewGivesTheQuadsOfAddTextThatTheViewShows)
             {box[1] + 9.0f * width, box[1] + 10.0f * width, box[2], box[3]},         // far to the right
             {box[0], box[1], box[2] - 10.0f * height, box[2] - 9.0f * height},       // far below
         };
+        LineLayout kept;
         for (const auto& view : views)
         {
             const std::vector<MeshVertex> expected = ShownOfAddText(c.text, c.position, c.scale, *c.font, view);
-            Mesh culled;
-            const uint32_t added = culled.AddTextInView(c.text, c.position, c.scale, glyphs, view, 1000);
-            EXPECT_EQ(added * 6u, expected.size());
-            EXPECT_TRUE(SameVertices(culled, expected)) << "view " << view[0] << " " << view[1] << " " << view[2] << " " << view[3];
+            // Afresh, then measured into what is kept, then culled by it.
+            for (LineLayout* keeping : {static_cast<LineLayout*>(nullptr), &kept, &kept})
+            {
+                Mesh culled;
+                const uint32_t added = culled.AddTextInView(c.text, c.position, c.scale, glyphs, view, 100000, keeping);
+                EXPECT_EQ(added * 6u, expected.size());
+                EXPECT_TRUE(SameVertices(culled, expected)) << "view " << view[0] << " " << view[1] << " " << view[2] << " " << view[3];
+            }
         }
+        EXPECT_EQ(kept.measured, c.text.size() > Mesh::KeptLineLength);
     }
 }
 
@@ -249,6 +265,44 @@ TEST_F(MeshText, InViewPassesOverALineThatCannotReachTheViewUnread)
     EXPECT_EQ(HeapBytesInUse(), heapBefore);
     EXPECT_EQ(mesh.vertices.count, 0u);
     munmap(unreadable, length);
+}
+
+// What is kept of a line stands for it only while the line, its pen, its scale and the glyphs'
+// metrics are what it was found for; a line rewritten in place to the same length is followed
+// afresh. While it stands, a frame that does not show the line allocates nothing.
+TEST_F(MeshText, AKeptLineStandsOnlyForTheSameLine)
+{
+    font.glyphs['W'] = Glyph{0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 0.5f, 1.0f, 1.0f};
+    std::string text(1000, 'A');
+    float box[4];
+    ExtentOfAddText(text, {0.0f, 0.0f}, 1.0f, font, box);
+    // Just beyond the line of A's, within reach of its bound.
+    const float view[4] = {box[1] + 1.0f, box[1] + 300.0f, -2.0f, 2.0f};
+    LineLayout kept;
+    auto expectAsAddText = [&](const char* what, glm::vec2 position) {
+        SCOPED_TRACE(what);
+        Mesh culled;
+        culled.AddTextInView(text, position, 1.0f, GlyphTable(font), view, 10000, &kept);
+        EXPECT_TRUE(SameVertices(culled, ShownOfAddText(text, position, 1.0f, font, view)));
+        return culled.vertices.count;
+    };
+    EXPECT_EQ(expectAsAddText("a line of A's", {0.0f, 0.0f}), 0u);
+    const size_t heapBefore = HeapBytesInUse();
+    EXPECT_EQ(mesh.AddTextInView(text, {0.0f, 0.0f}, 1.0f, GlyphTable(font), view, 10000, &kept), 0u);
+    EXPECT_EQ(HeapBytesInUse(), heapBefore) << "the same line again";
+
+    const char* block = text.data();
+    std::fill(text.begin(), text.end(), 'W');
+    ASSERT_EQ(text.data(), block);
+    EXPECT_GT(expectAsAddText("rewritten in place with wider glyphs", {0.0f, 0.0f}), 0u);
+    // Each change below brings into view a line that what was kept had seen end before it.
+    font.glyphs['W'].advance = 0.5f;
+    EXPECT_EQ(expectAsAddText("narrower glyphs, a unit on", {1.0f, 0.0f}), 0u);
+    font.glyphs['W'].advance = 1.0f;
+    EXPECT_GT(expectAsAddText("wider glyphs", {1.0f, 0.0f}), 0u);
+    font.glyphs['W'].advance = 0.5f;
+    EXPECT_EQ(expectAsAddText("narrower glyphs", {1.0f, 0.0f}), 0u);
+    EXPECT_GT(expectAsAddText("moved on", {box[1] * 0.5f, 0.0f}), 0u);
 }
 
 TEST_F(MeshText, ReleasingGivesTheVertexBlockBack)
