@@ -302,7 +302,7 @@ void LedrowGame::DrawTextChannel(const glm::mat4& projection, Level* shown, cons
     else if (drawable && shown != nullptr)
     {
         const GlyphTable glyphs(font);
-        Signpost::AppendTexts(shown->signposts, textMesh, glyphs, view);
+        Signpost::AppendTexts(shown->signposts, signpostLayouts, textMesh, glyphs, view);
     }
     textMesh.Upload();
 
@@ -655,6 +655,7 @@ void LedrowGame::ReleaseFrameMeshes()
         if (mesh->created)
             mesh->Upload();
     }
+    signpostLayouts = DynArray<LineLayout>();
 }
 
 void LedrowGame::ResetCamera()

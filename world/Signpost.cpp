@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ByteBlob.h"
+#include "LineLayout.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
 #include "Mesh.h"
@@ -74,14 +75,16 @@ void Signpost::DrawMarker(LineRenderer& lines, const float (&view)[4]) const
     lines.AddCircle(position, MarkerRadius, selected ? SelectedColour : MarkerColour, MarkerSegments);
 }
 
-uint32_t Signpost::AppendTexts(const DynArray<Signpost>& signposts, Mesh& mesh, const GlyphTable& glyphs, const float (&view)[4])
+uint32_t Signpost::AppendTexts(const DynArray<Signpost>& signposts, DynArray<LineLayout>& layouts, Mesh& mesh, const GlyphTable& glyphs,
+                               const float (&view)[4])
 {
+    layouts.Resize(signposts.count);
     uint32_t added = 0;
-    for (const Signpost& signpost : signposts)
+    for (uint32_t i = 0; i < signposts.count && added < MaxFrameTextQuads; ++i)
     {
-        if (added == MaxFrameTextQuads)
-            break;
-        added += mesh.AddTextInView(signpost.ShownText(), signpost.ShownPosition(), TextScale, glyphs, view, MaxFrameTextQuads - added);
+        const Signpost& signpost = signposts[i];
+        added += mesh.AddTextInView(signpost.ShownText(), signpost.ShownPosition(), TextScale, glyphs, view, MaxFrameTextQuads - added,
+                                    &layouts[i]);
     }
     return added;
 }

@@ -15,6 +15,7 @@ class ByteBlob;
 class GlyphTable;
 class LineRenderer;
 class Mesh;
+struct LineLayout;
 
 /// A text placed in a level, drawn into the text channel in play and marked by a circle in the
 /// editor. It has no physics body. Held by value in the level's array and copied whole (the
@@ -79,8 +80,13 @@ public:
     /// The text channel's share of a level: the shown text of each signpost in array order, at
     /// `TextScale`, laid out through `glyphs` into `mesh` as far as `view` (min x, max x, min y,
     /// max y) shows it (`Mesh::AddTextInView`), `MaxFrameTextQuads` at most for all of them
-    /// together. Allocates nothing for a text that the view does not show. Returns the quads added.
-    static uint32_t AppendTexts(const DynArray<Signpost>& signposts, Mesh& mesh, const GlyphTable& glyphs, const float (&view)[4]);
+    /// together. `layouts` is what the caller keeps of the texts from frame to frame, one for each
+    /// signpost in turn (it is sized to the signposts' count here), so that a long text that stays
+    /// where it is and as it is costs a comparison of its bytes in a frame that does not show it.
+    /// Allocates nothing for a text that the view does not show, but when a long text is kept
+    /// for the first time or after it changed. Returns the quads added.
+    static uint32_t AppendTexts(const DynArray<Signpost>& signposts, DynArray<LineLayout>& layouts, Mesh& mesh, const GlyphTable& glyphs,
+                                const float (&view)[4]);
 
     uint32_t GetSelectableType() override { return SelectableSignpost; }
     bool HitTestPoint(glm::vec2 point) override;

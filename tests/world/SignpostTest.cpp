@@ -6,6 +6,7 @@
 #include "Font.h"
 #include "GlyphTable.h"
 #include "LevelObjectTesting.h"
+#include "LineLayout.h"
 #include "Mesh.h"
 #include "Signpost.h"
 
@@ -263,8 +264,10 @@ TEST(Signpost, TextsAddWhatTheViewShowsUpToAFramesWorth)
     edited.showPreview = true;
     signposts.PushBack(edited);
     signposts.PushBack(PlacedAt({0.0f, 500.0f}, std::string(100000, 'B')));
+    DynArray<LineLayout> layouts;
     Mesh mesh;
-    EXPECT_EQ(Signpost::AppendTexts(signposts, mesh, glyphs, view), 4u);
+    EXPECT_EQ(Signpost::AppendTexts(signposts, layouts, mesh, glyphs, view), 4u);
+    EXPECT_EQ(layouts.count, signposts.count);
     ASSERT_EQ(mesh.vertices.count, 24u);
     EXPECT_EQ(mesh.vertices[18].x, 1.0f) << "the preview at its position, in place of the text";
     EXPECT_EQ(mesh.vertices[6].x, Signpost::TextScale) << "the second glyph one advance at the text's scale on";
@@ -274,6 +277,6 @@ TEST(Signpost, TextsAddWhatTheViewShowsUpToAFramesWorth)
     for (int i = 0; i < 3; ++i)
         stacked.PushBack(PlacedAt({0.0f, 0.0f}, std::string(Signpost::MaxFrameTextQuads / 2 + 1, 'A')));
     Mesh full;
-    EXPECT_EQ(Signpost::AppendTexts(stacked, full, glyphs, view), Signpost::MaxFrameTextQuads);
+    EXPECT_EQ(Signpost::AppendTexts(stacked, layouts, full, glyphs, view), Signpost::MaxFrameTextQuads);
     EXPECT_EQ(full.vertices.count, 6u * Signpost::MaxFrameTextQuads);
 }

@@ -16,6 +16,7 @@
 #include "Font.h"
 #include "GlyphTable.h"
 #include "Level.h"
+#include "LineLayout.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
 #include "Mesh.h"
@@ -66,7 +67,7 @@ const GlyphTable& TextGlyphs()
 /// One frame's drawing through `view`: the level's lines (with the signpost markers and the
 /// shapes' points, as the editor draws them), the fills and the texts. The batches are emptied
 /// as a frame's are, keeping their room.
-void DrawFrame(Level& level, const float (&view)[4], Mesh& fill, Mesh& text, LineRenderer& lines)
+void DrawFrame(Level& level, const float (&view)[4], Mesh& fill, Mesh& text, DynArray<LineLayout>& layouts, LineRenderer& lines)
 {
     level.Draw(lines, view, true);
     for (const WorldShape& shape : level.worldShapes)
@@ -75,7 +76,7 @@ void DrawFrame(Level& level, const float (&view)[4], Mesh& fill, Mesh& text, Lin
         shape.DrawEditor(lines, 0.1f, view);
     }
     Check(!lines.stripOpen);
-    Signpost::AppendTexts(level.signposts, text, TextGlyphs(), view);
+    Signpost::AppendTexts(level.signposts, layouts, text, TextGlyphs(), view);
     Check(text.vertices.count <= 6u * Signpost::MaxFrameTextQuads);
     lines.Clear();
     fill.vertices.Clear();
@@ -87,6 +88,7 @@ void PlayBriefly(Level& level)
     Check(level.Start(2, 0));
     Mesh fill;
     Mesh text;
+    DynArray<LineLayout> layouts;
     LineRenderer lines;
     const float dt = PhysicsStep::ScaledStep(PhysicsStep::DefaultFrameStep);
     for (int frame = 0; frame < 24; ++frame)
@@ -105,10 +107,10 @@ void PlayBriefly(Level& level)
         const b2Body* body = level.localPlayer->body;
         const glm::vec2 at = body != nullptr ? glm::vec2(body->GetPosition().x, body->GetPosition().y) : level.start.position;
         const float view[4] = {at.x - 7.5f, at.x + 7.5f, at.y - 5.0f, at.y + 5.0f};
-        DrawFrame(level, view, fill, text, lines);
+        DrawFrame(level, view, fill, text, layouts, lines);
     }
     const float everywhere[4] = {-2.0e6f, 2.0e6f, -2.0e6f, 2.0e6f};
-    DrawFrame(level, everywhere, fill, text, lines);
+    DrawFrame(level, everywhere, fill, text, layouts, lines);
     level.EndGame();
 }
 } // namespace
