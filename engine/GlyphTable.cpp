@@ -1,8 +1,8 @@
 #include "GlyphTable.h"
 
 #include <cmath>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 #include "Font.h"
