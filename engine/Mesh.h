@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <glm/vec2.hpp>
 
@@ -9,6 +10,8 @@
 #include "MeshVertex.h"
 
 class Font;
+class GlyphTable;
+struct LineLayout;
 
 /// A list of textured vertices drawn as triangles from one OpenGL vertex buffer: the screen quad,
 /// shape fills, magnetism quads and world texts. The owner fills it, uploads it, then draws it any
@@ -35,8 +38,26 @@ public:
     /// times `scale` (world units per text unit). A byte the font lacks, and every byte above 127,
     /// takes the font's default glyph. No line breaks or kerning: a newline is a glyph like any other.
     void AddText(std::string text, glm::vec2 position, float scale, const Font& font);
+    /// `AddText` for what `view` (min x, max x, min y, max y) shows of it: only the quads that
+    /// cover some area and overlap the view, at most `maxQuads` of them, with the vertices that
+    /// `AddText` would give them. A line whose bound (from its length and the glyphs' extremes)
+    /// misses the view is passed over without reading it; otherwise its bytes are followed up to
+    /// the view's right edge (to the end when some glyph moves the pen left). `kept`, when given,
+    /// is where a line longer than `KeptLineLength` keeps what following it found (see
+    /// `LineLayout`), so that in later calls the same line is culled, when the view does not show
+    /// it, by comparing its bytes: nothing is added for a text that the view does not show, and
+    /// nothing allocated but when `kept` takes a line it did not hold. `scale` must be positive;
+    /// any other adds nothing. Returns the quads added.
+    uint32_t AddTextInView(std::string_view text, glm::vec2 position, float scale, const GlyphTable& glyphs, const float (&view)[4],
+                           uint32_t maxQuads, LineLayout* kept = nullptr);
+    /// Lines up to this many bytes are followed afresh in every call: that costs less than
+    /// comparing them with what was kept.
+    static constexpr size_t KeptLineLength = 64;
     /// Reallocates the vertex block; see `DynArray::Reserve`.
     void Reserve(uint32_t count) { vertices.Reserve(count); }
+    /// Empties the list and gives its vertex block back, down to the 16 vertices of a new mesh,
+    /// for a mesh that grew for a scene that is gone. The buffer keeps what was last uploaded.
+    void ReleaseVertices();
 
     /// Generates the vertex buffer and marks the mesh created.
     void CreateBuffer();

@@ -18,6 +18,7 @@
 #include <imgui_impl_opengl3.h>
 #include <glm/gtc/type_ptr.hpp>
 
+#include "GlyphTable.h"
 #include "LevelEditor.h"
 #include "LogChannel.h"
 #include "Signpost.h"
@@ -135,9 +136,9 @@ LedrowGame::LedrowGame()
     SelectEffect(DefaultEffectName);
     if (currentEffect == nullptr)
     {
-        ErrorLog << LogLocation(__FILE__, 61) << "No usable effect named " << DefaultEffectName << " in Effects/"
-                 << "; the world is not drawn until one is loaded (press ` to reload the effects).";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 61) << "No usable effect named " << DefaultEffectName << " in Effects/"
+                   << "; the world is not drawn until one is loaded (press ` to reload the effects).";
+        WarningLog.EndMessage();
     }
     // The render pass draws text with the game font (`font`), when it has an atlas.
 }
@@ -225,7 +226,7 @@ void LedrowGame::Render()
         DrawMagnetismChannel(projection, shown, live, view);
     MarkPassEnd(MagnetismPass);
     if (samples(EffectParser::FontChannel))
-        DrawTextChannel(projection, shown);
+        DrawTextChannel(projection, shown, view);
     MarkPassEnd(TextPass);
     if (samples(EffectParser::WorldShapesChannel))
         DrawShapesChannel(projection, shown, live, view);
@@ -288,24 +289,25 @@ void LedrowGame::DrawMagnetismChannel(const glm::mat4& projection, Level* shown,
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void LedrowGame::DrawTextChannel(const glm::mat4& projection, Level* shown)
+void LedrowGame::DrawTextChannel(const glm::mat4& projection, Level* shown, const float (&view)[4])
 {
     textMesh.vertices.Clear();
-    if (screenState == MainScreen)
+    // A font without an atlas has nothing to sample; the channel stays cleared.
+    const bool drawable = font.HasAtlas();
+    if (drawable && screenState == MainScreen)
     {
         for (const TitleLine& line : TitleLines)
             textMesh.AddText(line.text, line.pen, line.scale, font);
     }
-    else if (shown != nullptr)
+    else if (drawable && shown != nullptr)
     {
-        for (const Signpost& signpost : shown->signposts)
-            textMesh.AddText(signpost.ShownText(), signpost.ShownPosition(), Signpost::TextScale, font);
+        const GlyphTable glyphs(font);
+        Signpost::AppendTexts(shown->signposts, signpostLayouts, textMesh, glyphs, view);
     }
     textMesh.Upload();
 
     glBlendEquation(GL_MAX);
     BeginChannel(*fontChannel);
-    // A font without an atlas has nothing to sample; the channel stays cleared.
     if (font.BindAtlas(0))
     {
         SetProjection(textureShader, projection);
@@ -414,14 +416,14 @@ void LedrowGame::ReloadEffects()
     {
         if (currentEffect == nullptr)
         {
-            ErrorLog << LogLocation(__FILE__, 391) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload.";
-            ErrorLog.EndMessage();
+            WarningLog << LogLocation(__FILE__, 391) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload.";
+            WarningLog.EndMessage();
         }
         return;
     }
-    ErrorLog << LogLocation(__FILE__, 397) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload; "
-             << EffectParser::Printable(inUseName) << " stays in use.";
-    ErrorLog.EndMessage();
+    WarningLog << LogLocation(__FILE__, 397) << "No usable effect named " << DefaultEffectName << " in Effects/ after the reload; "
+               << EffectParser::Printable(inUseName) << " stays in use.";
+    WarningLog.EndMessage();
     effects[inUseName] = std::move(inUse);
     currentEffect = effects[inUseName].get();
 }
@@ -437,8 +439,8 @@ void LedrowGame::StartPublicAddressFetch()
     }
     catch (const std::system_error& fault)
     {
-        ErrorLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 30) << "The public address could not be fetched: " << fault.what();
+        WarningLog.EndMessage();
     }
 }
 
@@ -596,9 +598,9 @@ bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, u
     if (levelName.empty() || levelName.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
         levelName == "." || levelName == "..")
     {
-        ErrorLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
-                 << "\": a level is named by a file name in " << LevelFolder << ".";
-        ErrorLog.EndMessage();
+        WarningLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
+                   << "\": a level is named by a file name in " << LevelFolder << ".";
+        WarningLog.EndMessage();
         return false;
     }
     network.level = nullptr;
@@ -625,6 +627,7 @@ void LedrowGame::LeaveLevel()
         network.AnnounceDeparture();
     network.level = nullptr;
     level.reset();
+    ReleaseFrameMeshes();
     screenState = LevelSelect;
     ResetCamera();
 }
@@ -637,10 +640,24 @@ void LedrowGame::UpdateEditorScreen()
     if (open)
         return;
     editor.reset();
+    ReleaseFrameMeshes();
     InfoLog << "Closed the level editor.";
     InfoLog.EndMessage();
     screenState = MainScreen;
     ResetCamera();
+}
+
+void LedrowGame::ReleaseFrameMeshes()
+{
+    // A level of much text or many fills leaves the meshes as large as its fullest frame; the
+    // screens after it need a fraction of that. The buffers give back their store too.
+    for (Mesh* mesh : {&textMesh, &shapesMesh})
+    {
+        mesh->ReleaseVertices();
+        if (mesh->created)
+            mesh->Upload();
+    }
+    signpostLayouts = DynArray<LineLayout>();
 }
 
 void LedrowGame::ResetCamera()

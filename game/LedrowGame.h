@@ -10,6 +10,7 @@
 #include "FrameBuffer.h"
 #include "GameBase.h"
 #include "Level.h"
+#include "LineLayout.h"
 #include "Mesh.h"
 #include "NetworkManager.h"
 #include "PhysicsStep.h"
@@ -123,6 +124,8 @@ public:
     std::unique_ptr<FrameBuffer> worldShapesChannel;
     std::unique_ptr<FrameBuffer> magnetismChannel;
     Mesh textMesh;
+    /// What the text pass keeps of the shown level's signpost texts from frame to frame.
+    DynArray<LineLayout> signpostLayouts;
     Mesh shapesMesh;
     Shader shapeShader; ///< the world-shape fills
 
@@ -154,6 +157,10 @@ private:
     /// The camera back where the game starts it, at (0, 0) with a view height of 10, leaving the
     /// aspect ratio as the window has it.
     void ResetCamera();
+    /// The text and shapes meshes emptied, their vertex blocks and buffer stores given back, and
+    /// what was kept of the signpost texts forgotten: called when the level or the editor that
+    /// filled them goes.
+    void ReleaseFrameMeshes();
     /// The editor's lines for this frame (`LevelEditor::Draw`), collected into the world's line
     /// batch while it does not play-test.
     void CollectEditorLines();
@@ -182,7 +189,9 @@ private:
 
     void DrawColourChannel(const glm::mat4& projection);
     void DrawMagnetismChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4]);
-    void DrawTextChannel(const glm::mat4& projection, Level* shown);
+    /// The title lines on the main screen, else the shown level's signpost texts as far as the
+    /// view shows them (`Signpost::AppendTexts`).
+    void DrawTextChannel(const glm::mat4& projection, Level* shown, const float (&view)[4]);
     void DrawShapesChannel(const glm::mat4& projection, Level* shown, bool live, const float (&view)[4]);
     /// Binds `channel` as the draw target with a viewport of its size, and clears it.
     void BeginChannel(const FrameBuffer& channel);

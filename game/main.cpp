@@ -49,8 +49,8 @@ int main(int, char**)
         }
         catch (const std::exception& fault)
         {
-            ErrorLog << LogLocation(__FILE__, 41) << "The game stopped on an unexpected fault: " << fault.what();
-            ErrorLog.EndMessage();
+            WarningLog << LogLocation(__FILE__, 41) << "The game stopped on an unexpected fault: " << fault.what();
+            WarningLog.EndMessage();
             exitCode = 1;
         }
         // The game is destroyed here, also after a fault, so the settings, logs and window are closed properly.

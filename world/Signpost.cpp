@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "ByteBlob.h"
+#include "LineLayout.h"
 #include "LineRenderer.h"
 #include "LogChannel.h"
+#include "Mesh.h"
 #include "RecordReading.h"
 #include "SerialisableString.h"
 #include "Utilities.h"
@@ -71,6 +73,20 @@ void Signpost::DrawMarker(LineRenderer& lines, const float (&view)[4]) const
     if (!CircleTouchesRect(view[0], view[1], view[2], view[3], position, MarkerRadius))
         return;
     lines.AddCircle(position, MarkerRadius, selected ? SelectedColour : MarkerColour, MarkerSegments);
+}
+
+uint32_t Signpost::AppendTexts(const DynArray<Signpost>& signposts, DynArray<LineLayout>& layouts, Mesh& mesh, const GlyphTable& glyphs,
+                               const float (&view)[4])
+{
+    layouts.Resize(signposts.count);
+    uint32_t added = 0;
+    for (uint32_t i = 0; i < signposts.count && added < MaxFrameTextQuads; ++i)
+    {
+        const Signpost& signpost = signposts[i];
+        added += mesh.AddTextInView(signpost.ShownText(), signpost.ShownPosition(), TextScale, glyphs, view, MaxFrameTextQuads - added,
+                                    &layouts[i]);
+    }
+    return added;
 }
 
 bool Signpost::HitTestPoint(glm::vec2 point)

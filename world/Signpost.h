@@ -6,12 +6,16 @@
 
 #include <glm/vec2.hpp>
 
+#include "DynArray.h"
 #include "PhysicsLink.h"
 #include "Selectable.h"
 #include "Serialisable.h"
 
 class ByteBlob;
+class GlyphTable;
 class LineRenderer;
+class Mesh;
+struct LineLayout;
 
 /// A text placed in a level, drawn into the text channel in play and marked by a circle in the
 /// editor. It has no physics body. Held by value in the level's array and copied whole (the
@@ -25,6 +29,10 @@ public:
     /// The text's scale with the game's distance-field font.
     static constexpr float TextScale = 0.45f;
     static constexpr glm::vec3 MarkerColour{1.0f, 0.0f, 0.0f};
+    /// The most glyph quads that the signpost texts of one frame add to the text mesh, whatever
+    /// the level holds: 6 MiB of vertices, some thirty screens full of text at `TextScale`, so
+    /// that only texts stacked on one another reach it. The glyphs beyond it are not drawn.
+    static constexpr uint32_t MaxFrameTextQuads = 65536;
 
     /// The text shown in play: any bytes, any length.
     std::string text;
@@ -69,6 +77,16 @@ public:
     const std::string& ShownText() const { return showPreview ? previewText : text; }
     /// Where the text channel shows `ShownText`.
     glm::vec2 ShownPosition() const { return showPreview ? previewPosition : position; }
+    /// The text channel's share of a level: the shown text of each signpost in array order, at
+    /// `TextScale`, laid out through `glyphs` into `mesh` as far as `view` (min x, max x, min y,
+    /// max y) shows it (`Mesh::AddTextInView`), `MaxFrameTextQuads` at most for all of them
+    /// together. `layouts` is what the caller keeps of the texts from frame to frame, one for each
+    /// signpost in turn (it is sized to the signposts' count here), so that a long text that stays
+    /// where it is and as it is costs a comparison of its bytes in a frame that does not show it.
+    /// Allocates nothing for a text that the view does not show, but when a long text is kept
+    /// for the first time or after it changed. Returns the quads added.
+    static uint32_t AppendTexts(const DynArray<Signpost>& signposts, DynArray<LineLayout>& layouts, Mesh& mesh, const GlyphTable& glyphs,
+                                const float (&view)[4]);
 
     uint32_t GetSelectableType() override { return SelectableSignpost; }
     bool HitTestPoint(glm::vec2 point) override;

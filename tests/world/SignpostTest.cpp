@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "Font.h"
+#include "GlyphTable.h"
 #include "LevelObjectTesting.h"
+#include "LineLayout.h"
+#include "Mesh.h"
 #include "Signpost.h"
 
 using namespace testing_support;
@@ -239,4 +243,39 @@ TEST(Signpost, CopiesKeepEverythingAndClonesDropTheEditorState)
     EXPECT_FALSE(cloned->showPreview);
     EXPECT_EQ(cloned->GetLinkType(), LinkSignpost);
     EXPECT_EQ(cloned->GetTypeId(), 8u);
+}
+
+// The text channel's share of a level: each signpost's shown text as far as the view shows it,
+// and no more than a frame's worth for all of them together, however much they hold.
+TEST(Signpost, TextsAddWhatTheViewShowsUpToAFramesWorth)
+{
+    Font font;
+    font.glyphs['B'] = Glyph{0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    font.glyphs['A'] = Glyph{0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0.0f}; // stays on the pen
+    const GlyphTable glyphs(font);
+    const float view[4] = {-10.0f, 10.0f, -10.0f, 10.0f};
+
+    DynArray<Signpost> signposts;
+    signposts.PushBack(PlacedAt({0.0f, 0.0f}, "BBB"));
+    Signpost edited = PlacedAt({100.0f, 0.0f}, "BB");
+    edited.previewText = "B";
+    edited.previewPosition = {1.0f, 1.0f};
+    edited.showPreview = true;
+    signposts.PushBack(edited);
+    signposts.PushBack(PlacedAt({0.0f, 500.0f}, std::string(100000, 'B')));
+    DynArray<LineLayout> layouts;
+    Mesh mesh;
+    EXPECT_EQ(Signpost::AppendTexts(signposts, layouts, mesh, glyphs, view), 4u);
+    EXPECT_EQ(layouts.count, signposts.count);
+    ASSERT_EQ(mesh.vertices.count, 24u);
+    EXPECT_EQ(mesh.vertices[18].x, 1.0f) << "the preview at its position, in place of the text";
+    EXPECT_EQ(mesh.vertices[6].x, Signpost::TextScale) << "the second glyph one advance at the text's scale on";
+
+    // Texts stacked on one spot: the frame's share ends within the second of them.
+    DynArray<Signpost> stacked;
+    for (int i = 0; i < 3; ++i)
+        stacked.PushBack(PlacedAt({0.0f, 0.0f}, std::string(Signpost::MaxFrameTextQuads / 2 + 1, 'A')));
+    Mesh full;
+    EXPECT_EQ(Signpost::AppendTexts(stacked, layouts, full, glyphs, view), Signpost::MaxFrameTextQuads);
+    EXPECT_EQ(full.vertices.count, 6u * Signpost::MaxFrameTextQuads);
 }

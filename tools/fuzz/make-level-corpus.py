@@ -110,6 +110,14 @@ SEEDS = {
         ],
         waypoints=[((-999000, 0), (999000, 0), (0, 1))],
     ),
+    # A text of almost as many bytes as the fuzzer's inputs hold, across the play screen's view
+    # from far to its left, and one stacked many times on the start.
+    "long-signpost.lrl": level(
+        start=(0.0, 1.0),
+        shapes=[straight([(-5, -1), (5, -1), (5, 0), (-5, 0)])],
+        signposts=[((-20000.0, 1.0), ("The quick brown fox jumps over the lazy dog. " * 22000)[:990000]),
+                   ] + [((0.0, 2.0), "W" * 1000)] * 40,
+    ),
     "magnet-ring.lrl": level(
         start=(0.0, 12.0),
         shapes=[ring(60, 9.5, surfaces=[ATTRACTOR]), straight([(0, -20), (600, -20), (600, -21)], [REPULSOR] * 3)],
