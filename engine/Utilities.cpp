@@ -1,6 +1,7 @@
 #include "Utilities.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -46,7 +47,8 @@ bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string
     std::filesystem::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
-    static uint32_t temporaryCounter = 0;
+    // Atomic: the public-address fetch replaces its file from a thread of its own.
+    static std::atomic<uint32_t> temporaryCounter = 0;
     const std::string temporary =
         (folder / ("." + target.filename().string() + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(temporaryCounter++)))
             .string();

@@ -27,7 +27,7 @@ struct FileReplaceFailure
 /// to a temporary file of its own beside the target, which is flushed to disk and then renamed
 /// over it. On any failure (no folder, no permission, a full disk, a target that cannot be
 /// replaced) the temporary file is removed and a file already at `path` is left whole; `failure`,
-/// when given, says which step failed. Nothing is logged.
+/// when given, says which step failed. Nothing is logged; safe on any thread.
 /// @return true when the file at `path` now holds the bytes.
 bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces, FileReplaceFailure* failure = nullptr);
 

@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include <dlfcn.h>
 
 #include "LogChannel.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -223,18 +223,6 @@ bool FetchPublicAddressTo(const std::string& url, const std::string& path, long 
     if (result != CURLE_OK || status != 200 || answer.empty())
         return false;
 
-    // Written aside and renamed over the file, so that hosting never reads half an answer.
-    const std::string partial = path + ".part";
-    {
-        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-        file.write(answer.data(), static_cast<std::streamsize>(answer.size()));
-        if (!file.good())
-            return false;
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0)
-    {
-        std::remove(partial.c_str());
-        return false;
-    }
-    return true;
+    // Replaced whole, so that hosting never reads half an answer.
+    return ReplaceFileWhole(path, {answer});
 }
