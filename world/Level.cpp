@@ -27,6 +27,15 @@ bool NextTagIs(const ByteBlob& blob, uint32_t tag)
     std::memcpy(&found, blob.data + blob.readCursor, sizeof(found));
     return found == tag;
 }
+
+// Read after `WorldShape::RepairUnusedHandles`, so what lies outside is something an edge uses.
+bool ShapeIsInsideWorld(const WorldShape& shape)
+{
+    for (const ShapePoint& point : shape.points)
+        if (!point.IsInsideWorld())
+            return false;
+    return true;
+}
 } // namespace
 
 Level::Level(Camera* sharedCamera) : camera(sharedCamera) {}
@@ -132,7 +141,7 @@ bool Level::Deserialise(ByteBlob& blob)
     if (!start.IsSane())
         return Refuse("the level start lies outside the world");
     for (const WorldShape& read : worldShapes)
-        if (!read.EdgesInsideWorld())
+        if (!ShapeIsInsideWorld(read))
             return Refuse("a world shape has a point outside the world");
     for (const Trinket& read : trinkets)
         if (!read.IsSane())

@@ -12,7 +12,6 @@
 #include "Mesh.h"
 #include "PolylineBoxes.h"
 #include "Texture.h"
-#include "WorldBounds.h"
 
 namespace
 {
@@ -254,20 +253,6 @@ bool WorldShape::Deserialise(ByteBlob& blob)
     {
         const auto index = static_cast<int32_t>(i);
         points[i].UpdateHandles(PointAt(index - 1).position, PointAt(index + 1).position);
-    }
-    return true;
-}
-
-bool WorldShape::EdgesInsideWorld() const
-{
-    for (uint32_t i = 0; i < points.count; ++i)
-    {
-        const ShapePoint& point = points[i];
-        // Handle B shapes the edge that starts here, handle A the one that ends here.
-        const bool handleAUsed = PointAt(static_cast<int32_t>(i) - 1).isSpline;
-        if (!IsSanePoint(point.position) || (point.isSpline && !IsSanePoint(point.handleB)) ||
-            (handleAUsed && !IsSanePoint(point.handleA)))
-            return false;
     }
     return true;
 }

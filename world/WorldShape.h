@@ -69,13 +69,10 @@ public:
     /// then false) and repairs their degenerate handles. Does not compile.
     bool Deserialise(ByteBlob& blob) override;
 
-    /// True when every coordinate that the shape's edges are made from lies within
-    /// `MaxWorldCoordinate` (and is a number): every position, and the handles of the curved
-    /// edges. A straight edge's handles shape nothing.
-    bool EdgesInsideWorld() const;
     /// Repairs the handles of straight edges that lie beyond `MaxWorldCoordinate`, which nothing
     /// would use until the edge was made a curve (`ShapePoint::RepairUnusedHandles`). Answers how
-    /// many handles were moved. Does not compile.
+    /// many handles were moved. Does not compile. Afterwards a coordinate beyond the world is one
+    /// that the edges use.
     uint32_t RepairUnusedHandles();
 
     /// Appends a point (surface "Plain"), re-centring handles that lie on one line through it on
