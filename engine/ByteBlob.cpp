@@ -135,10 +135,18 @@ bool ByteBlob::ReadFromMemory(const uint8_t* bytes, uint32_t count)
     return AcceptLoadedBytes();
 }
 
+bool ByteBlob::HasHeader(const uint8_t* bytes, uint32_t count)
+{
+    if (count < HeaderSize)
+        return false;
+    uint32_t magic;
+    std::memcpy(&magic, bytes, sizeof(magic));
+    return magic == PlainMagic || magic == DeflatedMagic;
+}
+
 bool ByteBlob::AcceptLoadedBytes()
 {
-    const uint32_t magic = GetMagic();
-    if (size >= HeaderSize && (magic == PlainMagic || magic == DeflatedMagic))
+    if (HasHeader(data, size))
     {
         readingMode = true;
         readCursor = HeaderSize;

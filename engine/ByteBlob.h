@@ -130,6 +130,9 @@ public:
     bool ReadFromFile(const std::string& path);
     /// `ReadFromFile` for bytes already in memory (a received or generated file).
     bool ReadFromMemory(const uint8_t* bytes, uint32_t count);
+    /// Whether `count` bytes begin with a blob's header of either magic: what `ReadFromFile` and
+    /// `ReadFromMemory` accept.
+    static bool HasHeader(const uint8_t* bytes, uint32_t count);
     /// Writes all `size` bytes, header included, replacing the file at `path` as one step: the
     /// bytes go to a temporary file beside it, which is flushed to disk and then renamed over the
     /// target. On any failure (no folder, no permission, a full disk) the temporary file is

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "LogChannel.h"
@@ -37,6 +38,66 @@ std::string LoadFileToString(const std::string& path)
             break; // a read error, not the end: stop rather than spin
     }
     return result;
+}
+
+FileRead ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string& bytes, uint64_t* size)
+{
+    bytes.clear();
+    maxBytes = std::min<uint64_t>(maxBytes, SIZE_MAX / 2);
+    uint64_t known = 0;
+    const auto answer = [&](FileRead result) {
+        if (size != nullptr)
+            *size = known;
+        if (result != FileRead::Read)
+            bytes.clear();
+        return result;
+    };
+    // Looked at before it is opened: opening a pipe for reading waits for a writer, and opening
+    // some devices does things of its own.
+    struct stat status{};
+    if (stat(path.c_str(), &status) != 0)
+        return answer(errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable);
+    if (!S_ISREG(status.st_mode))
+        return answer(FileRead::NotRegular);
+    known = static_cast<uint64_t>(status.st_size);
+    if (known > maxBytes)
+        return answer(FileRead::TooLarge);
+
+    // Without blocking, and looked at again once open: the path may have changed meanwhile.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0)
+        return answer(errno == ENOENT ? FileRead::Missing : FileRead::Unreadable);
+    FileRead result = FileRead::Read;
+    if (fstat(descriptor, &status) != 0)
+        result = FileRead::Unreadable;
+    else if (!S_ISREG(status.st_mode))
+        result = FileRead::NotRegular;
+    // Up to one byte past the limit, which tells a file that grew past it from one that ends there.
+    bytes.resize(static_cast<size_t>(std::min<uint64_t>(maxBytes, static_cast<uint64_t>(status.st_size)) + 1));
+    size_t got = 0;
+    while (result == FileRead::Read)
+    {
+        if (got == bytes.size())
+        {
+            if (got > maxBytes)
+            {
+                result = FileRead::TooLarge;
+                break;
+            }
+            bytes.resize(static_cast<size_t>(std::min<uint64_t>(maxBytes + 1, got * 2)));
+        }
+        const ssize_t read = ::read(descriptor, bytes.data() + got, bytes.size() - got);
+        if (read == 0)
+            break;
+        if (read > 0)
+            got += static_cast<size_t>(read);
+        else if (errno != EINTR)
+            result = FileRead::Unreadable;
+    }
+    close(descriptor);
+    bytes.resize(got);
+    known = std::max<uint64_t>(known, got);
+    return answer(result);
 }
 
 bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces, FileReplaceFailure* failure)

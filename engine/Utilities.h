@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -13,6 +14,23 @@
 /// a line break (an empty file gives "\n"). A file that cannot be opened is reported on standard
 /// output and gives the empty string.
 std::string LoadFileToString(const std::string& path);
+
+/// What `ReadRegularFile` found at a path.
+enum class FileRead
+{
+    Read,       ///< the whole file is in the bytes
+    Missing,    ///< nothing is there
+    NotRegular, ///< a folder, a pipe, a device or a socket, which is never opened
+    TooLarge,   ///< a regular file of more than the bytes asked for, which is not kept
+    Unreadable, ///< a regular file that could not be opened or read
+};
+
+/// Reads the whole of the regular file at `path` (a link to one counts) into `bytes`, when it
+/// holds at most `maxBytes`. Nothing else is read: a pipe would block the reader until somebody
+/// wrote to it, and a device may never end. A file that grows past `maxBytes` while it is read
+/// is `TooLarge` too. `bytes` is emptied unless the file was read; `size`, when given, gets the
+/// file's size as far as it is known. Logs nothing; safe on any thread.
+FileRead ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string& bytes, uint64_t* size = nullptr);
 
 /// Why `ReplaceFileWhole` did not replace a file.
 struct FileReplaceFailure

@@ -5,6 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "LogChannel.h"
@@ -35,6 +38,48 @@ TEST(LoadFileToString, MissingFileIsReportedOnStandardOutput)
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadFileToString("missing.txt"), "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: missing.txt\n");
+}
+
+// Only a regular file is read, and never more of it than asked for: a pipe would block the reader
+// for good and a device may never end.
+TEST(ReadRegularFile, ReadsOnlyRegularFilesWithinTheLimit)
+{
+    WriteFile("small.txt", "abc");
+    WriteFile("limit.txt", std::string(100, 'x'));
+    WriteFile("over.txt", std::string(101, 'x'));
+    WriteFile("empty.txt", "");
+    std::filesystem::create_directory("folder");
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    std::filesystem::create_symlink("small.txt", "link-to-file");
+    std::filesystem::create_symlink("/dev/zero", "link-to-device");
+    struct
+    {
+        const char* path;
+        FileRead result;
+        std::string bytes;
+        uint64_t size;
+    } const cases[] = {
+        {"small.txt", FileRead::Read, "abc", 3},
+        {"limit.txt", FileRead::Read, std::string(100, 'x'), 100},
+        {"empty.txt", FileRead::Read, "", 0},
+        {"link-to-file", FileRead::Read, "abc", 3},
+        {"over.txt", FileRead::TooLarge, "", 101},
+        {"missing.txt", FileRead::Missing, "", 0},
+        {"folder/missing.txt", FileRead::Missing, "", 0},
+        {"small.txt/inside", FileRead::Missing, "", 0},
+        {"folder", FileRead::NotRegular, "", 0},
+        {"pipe", FileRead::NotRegular, "", 0},
+        {"link-to-device", FileRead::NotRegular, "", 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.path);
+        std::string bytes = "left over";
+        uint64_t size = 12345;
+        EXPECT_EQ(ReadRegularFile(c.path, 100, bytes, &size), c.result);
+        EXPECT_EQ(bytes, c.bytes);
+        EXPECT_EQ(size, c.size);
+    }
 }
 
 TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)
