@@ -588,25 +588,58 @@ void LedrowGame::PlayChosenLevel(const std::string& levelName)
 
 void LedrowGame::StartSharedLevel(const ClientResponseAction& action)
 {
-    // The manager passes on only a start that has a place for this machine's number.
-    StartLevel(action.levelName, action.playerCount, static_cast<uint32_t>(network.ownPlayerNumber));
+    // The manager passes on only a start that has a place for this machine's number. The name
+    // is the host's: this machine may lack that file or hold something else under it, and what a
+    // peer sends must never stop the frame at a line that waits for a key. Such a start is told
+    // in the lobby, and this machine waits there, still connected, for the next level.
+    if (!IsPlainFileName(action.levelName))
+    {
+        network.MissSharedLevel(action.levelName, "it is no file name");
+        return;
+    }
+    ClearLevel();
+    auto next = std::make_unique<Level>(&camera);
+    std::string why;
+    if (!next->ReadSharedFile(LevelFolder + action.levelName, why))
+    {
+        network.MissSharedLevel(action.levelName, why);
+        return;
+    }
+    next->BuildDataTextures();
+    PlayLevel(std::move(next), action.playerCount, static_cast<uint32_t>(network.ownPlayerNumber));
 }
 
 bool LedrowGame::StartLevel(const std::string& levelName, int32_t playerCount, uint32_t localIndex)
 {
-    // Names also arrive from other machines; only a file of the level folder itself is played.
-    if (levelName.empty() || levelName.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
-        levelName == "." || levelName == "..")
+    if (!IsPlainFileName(levelName))
     {
         WarningLog << LogLocation(__FILE__, 402) << "Refused to play \"" << levelName
                    << "\": a level is named by a file name in " << LevelFolder << ".";
         WarningLog.EndMessage();
         return false;
     }
-    network.level = nullptr;
-    level.reset();
+    ClearLevel();
     auto next = std::make_unique<Level>(&camera);
     next->LoadFromFile(LevelFolder + levelName);
+    return PlayLevel(std::move(next), playerCount, localIndex);
+}
+
+bool LedrowGame::IsPlainFileName(const std::string& levelName)
+{
+    // Names also arrive from other machines; only a file of the level folder itself is played.
+    return !levelName.empty() && levelName.find_first_of(std::string("/\\\0", 3)) == std::string::npos &&
+           levelName != "." && levelName != "..";
+}
+
+void LedrowGame::ClearLevel()
+{
+    // Before the next one is read, so that two levels are never held at once.
+    network.level = nullptr;
+    level.reset();
+}
+
+bool LedrowGame::PlayLevel(std::unique_ptr<Level> next, int32_t playerCount, uint32_t localIndex)
+{
     if (!next->Start(playerCount, localIndex))
         return false;
     level = std::move(next);

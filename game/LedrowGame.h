@@ -171,8 +171,16 @@ private:
     /// A level button: alone, the level is played; while hosting, it is announced to everybody
     /// first and played with every player of the lobby.
     void PlayChosenLevel(const std::string& levelName);
-    /// Plays the level that the host started, as this machine's player number.
+    /// Plays the level that the host started, as this machine's player number, when this
+    /// machine has that level; otherwise says so in the lobby and stays on the level select.
     void StartSharedLevel(const ClientResponseAction& action);
+    /// Whether `levelName` names a file of `LevelFolder` itself: not empty, no folder in it.
+    static bool IsPlainFileName(const std::string& levelName);
+    /// Destroys the level in play, if any, and tells the network manager.
+    void ClearLevel();
+    /// Starts the read level `next` (see `StartLevel`) and goes to the play screen with it; false,
+    /// with no level, when the level refuses the start.
+    bool PlayLevel(std::unique_ptr<Level> next, int32_t playerCount, uint32_t localIndex);
     void ResizeChannels(int32_t width, int32_t height);
     void LoadMenuFont();
     /// Starts `FetchPublicAddress` on a thread of its own.

@@ -555,6 +555,14 @@ bool NetworkManager::AnnounceLevelStart(const std::string& levelName)
     return true;
 }
 
+void NetworkManager::MissSharedLevel(const std::string& levelName, const std::string& why)
+{
+    const std::string line = "The host started " + CleanText(levelName.c_str(), levelName.size() + 1) +
+                             ", which this machine cannot play: " + why + "; wait here for the next level.";
+    AddMessage(line);
+    LogDrop(WarningLog, 612, line);
+}
+
 void NetworkManager::AnnounceLevelEnd()
 {
     if (role == NetworkRole::Server)

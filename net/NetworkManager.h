@@ -158,6 +158,11 @@ public:
     /// the host loads it. False, with a line in the lobby, when the name cannot travel (see
     /// `IsShareableLevelName`); nothing is sent then.
     bool AnnounceLevelStart(const std::string& levelName);
+    /// Client: the host started `levelName`, which this machine cannot play (`why` says why, in a
+    /// few words): one line in the lobby, which also goes to `WarningLog` like a dropped record
+    /// (a host can name any file, and as often as it likes), and this machine stays in the lobby,
+    /// still connected, for the next level.
+    void MissSharedLevel(const std::string& levelName, const std::string& why);
     /// Host only: tells every client that the level is over.
     void AnnounceLevelEnd();
     /// Client only: tells the server that this player left its level.

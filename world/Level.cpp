@@ -15,6 +15,7 @@
 #include "PhysicsStep.h"
 #include "PlayInput.h"
 #include "PolylineBoxes.h"
+#include "Utilities.h"
 
 namespace
 {
@@ -208,6 +209,39 @@ bool Level::ReadFromFile(const std::string& path)
     // write mode, whose tag check then fails (logged too): the level stays empty.
     blob.ReadFromFile(path);
     return ReadFromBlob(blob);
+}
+
+bool Level::ReadSharedFile(const std::string& path, std::string& why)
+{
+    Clear();
+    std::string bytes;
+    uint64_t size = 0;
+    switch (ReadRegularFile(path, MaxFileBytes, bytes, &size))
+    {
+    case FileRead::Read:
+        break;
+    case FileRead::Missing:
+        why = "this machine has no such level file";
+        return false;
+    case FileRead::NotRegular:
+        why = "it is no file on this machine";
+        return false;
+    case FileRead::TooLarge:
+        why = "the file holds " + std::to_string(size) + " bytes, more than any level";
+        return false;
+    case FileRead::Unreadable:
+        why = "the file cannot be read";
+        return false;
+    }
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto count = static_cast<uint32_t>(bytes.size());
+    ByteBlob blob;
+    if (!ByteBlob::HasHeader(data, count) || !blob.ReadFromMemory(data, count) || !ReadFromBlob(blob))
+    {
+        why = "the file is not a level this game can read";
+        return false;
+    }
+    return true;
 }
 
 bool Level::ReadFromBlob(ByteBlob& blob)

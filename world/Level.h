@@ -168,6 +168,13 @@ public:
     /// than `MaxFileBytes` is refused unread. The byte blob logs a file that cannot be opened or
     /// is no byte blob; see `ReadFromBlob` for the rest.
     bool ReadFromFile(const std::string& path);
+    /// `ReadFromFile` for a level that another machine named (the host's start of a shared
+    /// level): this machine may lack the file, or hold something else under that name. Nothing
+    /// here reaches `ErrorLog`, whose lines wait for a key: only a regular file of at most
+    /// `MaxFileBytes` is read, a file without a blob's header is not handed to the blob, and a
+    /// damaged level is refused on `WarningLog` as `ReadFromBlob` does. False, with the level
+    /// empty and `why` saying what is wrong in a few words, when there is no level to play.
+    bool ReadSharedFile(const std::string& path, std::string& why);
     /// Empties the level, then `Deserialise`s the blob and compiles every shape, without GL. True
     /// when the level was read; false when the blob holds no level or one that is damaged or too
     /// large: then the level is left empty and usable, and the fault is logged once.

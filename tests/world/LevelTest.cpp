@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <box2d/box2d.h>
 #include <gtest/gtest.h>
 
@@ -703,6 +705,64 @@ TEST(LevelFile, FilesThatHoldNoLevelLeaveItEmpty)
         Level level(&sharedCamera);
         EXPECT_FALSE(level.ReadFromFile("deflated.lrl"));
         ExpectEmptyAndUsable(level);
+    }
+}
+
+// A host names the level to play; this machine may hold anything under that name, or nothing.
+// None of it may reach a line that waits for a key, and none of it may stall the reading.
+TEST(LevelFile, ALevelThatAnotherMachineNamedIsReadWithoutAnError)
+{
+    const auto writeBlob = [](const std::string& path, const std::vector<uint8_t>& payload) {
+        ByteBlob blob;
+        LoadPayload(blob, payload);
+        ASSERT_TRUE(blob.WriteToFile(path));
+    };
+    writeBlob("good.lrl", FullLevel().bytes.bytes);
+    writeBlob("other-record.lrl", RecordBytes().U32(5).F32(1).F32(1).bytes);
+    // Cut inside the first shape's second point.
+    writeBlob("cut.lrl", FullLevel().Cut(*std::next(FullLevel().recordStarts.begin(), 3) + 6));
+    WriteFile("text.lrl", "hello, this is no level");
+    writeBlob("huge.lrl", FullLevel().bytes.bytes);
+    std::filesystem::resize_file("huge.lrl", Level::MaxFileBytes + 1);
+    std::filesystem::create_directory("folder.lrl");
+    ASSERT_EQ(mkfifo("pipe.lrl", 0600), 0);
+
+    struct
+    {
+        const char* path;
+        std::string why;     ///< empty when the level is read
+        bool levelRefusal;   ///< the level's own warning that the file is damaged
+    } const cases[] = {
+        {"good.lrl", "", false},
+        {"missing.lrl", "this machine has no such level file", false},
+        {"folder.lrl", "it is no file on this machine", false},
+        {"pipe.lrl", "it is no file on this machine", false},
+        {"text.lrl", "the file is not a level this game can read", false},
+        {"other-record.lrl", "the file is not a level this game can read", false},
+        {"cut.lrl", "the file is not a level this game can read", true},
+        {"huge.lrl", "the file holds 16777217 bytes, more than any level", false},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.path);
+        Level level(&sharedCamera);
+        ASSERT_TRUE(Read(level, FullLevel().bytes.bytes)); // what it held before goes either way
+        const LogWatches logs;
+        std::string why;
+        EXPECT_EQ(level.ReadSharedFile(c.path, why), c.why.empty());
+        EXPECT_EQ(why, c.why);
+        if (c.levelRefusal)
+            logs.ExpectOneWarning("a record is cut short");
+        else
+            logs.ExpectQuiet();
+        if (c.why.empty())
+        {
+            EXPECT_EQ(CountsOf(level), (Counts{2, 2, 3, 2}));
+        }
+        else
+        {
+            ExpectEmptyAndUsable(level);
+        }
     }
 }
 

@@ -1,4 +1,5 @@
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -14,7 +15,9 @@
 #include "LevelEditor.h"
 #include "LogChannel.h"
 #include "LogWatch.h"
+#include "NetworkManager.h"
 #include "TestFiles.h"
+#include "TypedKeyOnTerminal.h"
 #include "Utilities.h"
 
 namespace
@@ -340,6 +343,78 @@ TEST_F(GameHarness, LevelsThatCannotBeStartedLeaveTheScreenAsItWas)
     EXPECT_EQ(game.screenState, LedrowGame::Playing);
     Frames(2);
     // A level still in play is destroyed with the game.
+}
+
+// The host names the level to play from its own folder. A joiner started from a console, as under
+// ./run.sh, that lacks the file or holds no level under that name used to stop its frames at an
+// error line waiting for a key, until the host dropped it.
+TEST_F(GameHarness, AJoinerWithoutTheHostsLevelWaitsInTheLobbyForTheNext)
+{
+    WriteLevel("floor.lrl", {0, 1});
+    WriteFile(std::string(LedrowGame::LevelFolder) + "junk.lrl", "no level in here");
+    NetworkManager host;
+    CopyText(host.playerNameEntry, "Hana");
+    CopyText(host.lobbyNameEntry, "Den");
+    host.port = 0; // any free port
+    host.StartServer();
+    ASSERT_EQ(host.role, NetworkRole::Server);
+    host.lobbyState = LobbyState::Hosting;
+
+    game.screenState = LedrowGame::LevelSelect;
+    CopyText(game.network.playerNameEntry, "Ada");
+    game.network.port = host.host->address.port;
+    ASSERT_TRUE(game.network.Join("127.0.0.1"));
+    game.network.lobbyState = LobbyState::Connecting;
+    const auto frameUntil = [&](const std::function<bool()>& done) {
+        for (int frame = 0; frame < 3000; ++frame)
+        {
+            host.Update();
+            Frames(1);
+            if (done())
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(frameUntil([&] { return game.network.ownPlayerNumber == 1; }));
+
+    const std::string keys = "kkkk\n";
+    TypedKeyOnTerminal console(keys);
+    ASSERT_TRUE(console.Ready());
+    const LogWatch errors(ErrorLog);
+    const LogWatch warnings(WarningLog);
+    for (const char* name : {"missing.lrl", "junk.lrl"})
+    {
+        SCOPED_TRACE(name);
+        const std::string told = std::string("The host started ") + name + ", which this machine cannot play: ";
+        const auto toldInLobby = [&] {
+            for (const std::string& line : game.network.messages)
+                if (line.rfind(told, 0) == 0)
+                    return true;
+            return false;
+        };
+        ASSERT_TRUE(host.AnnounceLevelStart(name));
+        ASSERT_TRUE(frameUntil(toldInLobby));
+        Frames(10);
+        EXPECT_EQ(game.screenState, LedrowGame::LevelSelect);
+        EXPECT_FALSE(game.level);
+        EXPECT_EQ(game.network.role, NetworkRole::Client);
+        EXPECT_EQ(game.network.lobbyState, LobbyState::Joined);
+    }
+    EXPECT_EQ(console.Unread(), keys) << "a line waited for a key";
+    EXPECT_EQ(errors.Lines(), std::vector<std::string>());
+    const std::vector<std::string> warned = warnings.Lines();
+    ASSERT_EQ(warned.size(), 2u) << testing::PrintToString(warned);
+    EXPECT_NE(warned[0].find("missing.lrl, which this machine cannot play: this machine has no such level file;"), std::string::npos)
+        << warned[0];
+    EXPECT_NE(warned[1].find("junk.lrl, which this machine cannot play: the file is not a level this game can read;"), std::string::npos)
+        << warned[1];
+
+    // Still in the lobby, it plays the next level that it has.
+    ASSERT_TRUE(host.AnnounceLevelStart("floor.lrl"));
+    ASSERT_TRUE(frameUntil([&] { return game.screenState == LedrowGame::Playing; }));
+    EXPECT_TRUE(HistoryHas(InfoLog, "Starting game with 2 player(s). You are player 1"));
+    EXPECT_EQ(game.level->worldShapes.count, 1u);
+    game.LeaveLevel();
 }
 
 // A settings file that cannot be read must not stop the game: it starts on the defaults and
