@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -113,6 +114,7 @@ LedrowGame::LedrowGame()
         InfoLog << "ENet initialised successfully!";
         InfoLog.EndMessage();
     }
+    network.port = NetworkManager::PortFromSetting(std::getenv(NetworkManager::PortSetting));
 
     glLineWidth(3.0f);
     glEnable(GL_LINE_SMOOTH);

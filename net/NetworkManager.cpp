@@ -1,7 +1,9 @@
 #include "NetworkManager.h"
 
 #include <algorithm>
+#include <charconv>
 #include <fstream>
+#include <string_view>
 #include <vector>
 
 #include <box2d/b2_body.h>
@@ -48,6 +50,21 @@ PlayerNetState StateOf(const Player& player)
     return state;
 }
 } // namespace
+
+uint16_t NetworkManager::PortFromSetting(const char* setting)
+{
+    if (setting == nullptr || *setting == '\0')
+        return DefaultPort;
+    const std::string_view text(setting);
+    uint32_t port = 0;
+    const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (fault == std::errc() && end == text.data() + text.size() && port >= 1 && port <= UINT16_MAX)
+        return static_cast<uint16_t>(port);
+    WarningLog << LogLocation(__FILE__, 613) << PortSetting << " is \"" << CleanText(setting, text.size() + 1)
+               << "\", which is no port from 1 to 65535; the game uses port " << DefaultPort << ".";
+    WarningLog.EndMessage();
+    return DefaultPort;
+}
 
 NetworkManager::~NetworkManager()
 {

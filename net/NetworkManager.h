@@ -64,6 +64,9 @@ class NetworkManager
 public:
     /// The UDP port of the game.
     static constexpr uint16_t DefaultPort = 8096;
+    /// The environment setting that gives the game another port than `DefaultPort`, so that a
+    /// test can host and join without meeting any other game on the machine.
+    static constexpr const char* PortSetting = "LEDROW_PORT";
     /// Clients one host takes; players are numbered 0 (the host) to this.
     static constexpr int32_t MaxClients = 16;
     /// Frames between two state records; never changed.
@@ -107,6 +110,11 @@ public:
     /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
     /// reaches but which keeps a peer's chat flood out of the log file.
     LogRateLimit lobbyLog{30, 10.0};
+
+    /// The port that `setting` (the value of `PortSetting`, null when it is not set) names: a
+    /// whole number from 1 to 65535 in decimal. Anything else gives `DefaultPort`, with one line
+    /// on `WarningLog` unless the setting is absent or empty.
+    static uint16_t PortFromSetting(const char* setting);
 
     NetworkManager() = default;
     /// Closes a hosted server or leaves a joined game, then destroys the host.

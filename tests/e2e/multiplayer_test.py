@@ -6,11 +6,13 @@ joiner joins 127.0.0.1, they chat both ways, the host starts a shipped level for
 
 usage: multiplayer_test.py GAME_BINARY CLOSE_WINDOW_TOOL RUN_TEST_TOOL
 
-The host binds UDP port 8096 on every address, so this test runs under the CTest resource lock of
-that port; nothing here reaches past 127.0.0.1.
+Both games are given a UDP port that was free a moment before (through LEDROW_PORT) in place of
+the game's own 8096, which another game or test on the machine may hold; nothing here reaches past
+127.0.0.1.
 """
 import os
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -141,7 +143,17 @@ class SecondSeat:
             os.remove(self.info)
 
 
+def free_udp_port():
+    """A UDP port that nothing on this machine holds just now, as the host binds it: on every address."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+        probe.bind(("", 0))
+        return probe.getsockname()[1]
+
+
 def play_together(binary, close_tool, run_test_tool):
+    # Both games inherit it; a lobby of some other process on 8096 is never reached.
+    os.environ["LEDROW_PORT"] = str(free_udp_port())
+    step("the games use UDP port " + os.environ["LEDROW_PORT"])
     seat = SecondSeat(run_test_tool)
     host = LobbyGame("host", binary, os.getcwd(), os.environ["DISPLAY"])
     joiner = LobbyGame("joiner", binary, seat.folder, seat.display)

@@ -441,3 +441,36 @@ TEST_F(NetworkLobby, ASecondHostOnTheSamePortFailsAndStaysOutOfTheLobby)
     NetworkManager& ada = Join("Ada");
     EXPECT_EQ(ada.ownPlayerNumber, 1);
 }
+
+// Tests host on ports of their own through the setting, never on the game's, which another game on
+// the machine may hold.
+TEST(NetworkPort, TheSettingNamesAPortOrTheGameKeepsItsOwn)
+{
+    const struct
+    {
+        const char* setting;
+        uint16_t port;
+        bool warned;
+    } cases[] = {
+        {nullptr, NetworkManager::DefaultPort, false},
+        {"", NetworkManager::DefaultPort, false},
+        {"1", 1, false},
+        {"40123", 40123, false},
+        {"65535", 65535, false},
+        {"0", NetworkManager::DefaultPort, true},
+        {"65536", NetworkManager::DefaultPort, true},
+        {"99999999999999999999", NetworkManager::DefaultPort, true},
+        {"-5", NetworkManager::DefaultPort, true},
+        {"8097 ", NetworkManager::DefaultPort, true},
+        {"port", NetworkManager::DefaultPort, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.setting == nullptr ? "(not set)" : c.setting);
+        const LogWatch warnings(WarningLog);
+        const LogWatch errors(ErrorLog);
+        EXPECT_EQ(NetworkManager::PortFromSetting(c.setting), c.port);
+        EXPECT_EQ(warnings.Lines().size(), c.warned ? 1u : 0u);
+        EXPECT_TRUE(errors.Lines().empty());
+    }
+}
