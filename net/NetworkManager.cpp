@@ -660,8 +660,7 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
 {
     if (lobbyState == LobbyState::Hosting)
     {
-        InfoLog << "A new client connected!";
-        InfoLog.EndMessage();
+        connectionLog.Write(InfoLog, "A new client connected!");
         // A slot of the host's that a client lost during a level is a new client now.
         const auto stale = peers.find(peer);
         if (stale != peers.end() && !stale->second.connected)
@@ -729,8 +728,7 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
             AddLeftMessage(info.name);
             ReshufflePlayers(info.playerNumber);
         }
-        InfoLog << "Someone disconnected!";
-        InfoLog.EndMessage();
+        connectionLog.Write(InfoLog, "Someone disconnected!");
     }
     else if (lobbyState == LobbyState::Connecting)
     {
