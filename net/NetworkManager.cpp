@@ -7,6 +7,7 @@
 #include <box2d/b2_body.h>
 #include <box2d/b2_world.h>
 
+#include "HandshakeGuard.h"
 #include "Level.h"
 #include "Player.h"
 #include "PublicAddress.h"
@@ -101,6 +102,8 @@ ClientResponseAction NetworkManager::Update()
         }
     }
 
+    if (role == NetworkRole::Server && host != nullptr)
+        HandshakeGuard::ShortenHandshakes(*host);
     if (role == NetworkRole::Server && level == nullptr)
         TidyLobby();
     return result;
@@ -122,6 +125,9 @@ void NetworkManager::StartServer()
         return;
     }
     LimitHost();
+    // Strangers' connection requests are answered on the host's side alone: a client's host
+    // has nobody to guard against.
+    host->intercept = HandshakeGuard::Intercept;
     role = NetworkRole::Server;
     ownName = playerNameEntry;
     ownPlayerNumber = 0;

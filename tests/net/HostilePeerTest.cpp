@@ -1,6 +1,11 @@
 // What a peer may send that breaks the protocol's limits, sent as raw packets over loopback: each
 // record is dropped with one line in the log that never waits for a key, and nothing it carries
 // reaches the lobby or the level.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <limits>
 #include <string>
@@ -8,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ConnectRequest.h"
+#include "HandshakeGuard.h"
 #include "LogWatch.h"
 #include "LoopbackLobby.h"
 #include "TypedKeyOnTerminal.h"
@@ -347,6 +354,56 @@ TEST_F(HostilePeers, ABareConnectionHoldsUpNoFrameWhateverItSends)
         return Holds(Lines(*bo), "Ada: still here");
     }));
     EXPECT_EQ(ada->role, NetworkRole::Client);
+}
+
+// Left to the library, sixteen requests that nobody follows up hold every slot for its half a
+// minute, and sent again they keep the lobby shut for good.
+TEST_F(HostilePeers, ABurstOfForgedConnectionRequestsHoldsAFewSlotsForAFewSeconds)
+{
+    // The slots of the host that no client of the lobby holds.
+    const auto strangersSlots = [&] {
+        size_t held = 0;
+        for (size_t i = 0; i < server.host->peerCount; ++i)
+        {
+            ENetPeer* slot = &server.host->peers[i];
+            held += slot->state != ENET_PEER_STATE_DISCONNECTED && server.peers.count(slot) == 0 ? 1 : 0;
+        }
+        return held;
+    };
+    ASSERT_EQ(strangersSlots(), 0u);
+
+    const int burst = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(burst, 0);
+    sockaddr_in lobby{};
+    lobby.sin_family = AF_INET;
+    lobby.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    lobby.sin_port = htons(server.host->address.port);
+    const enet_uint32 receivedBefore = server.host->totalReceivedPackets;
+    for (enet_uint32 i = 0; i < NetworkManager::MaxClients; ++i)
+    {
+        const std::vector<uint8_t> request = ConnectRequest(0x5EED0000u + i);
+        ASSERT_EQ(sendto(burst, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&lobby), sizeof(lobby)),
+                  static_cast<ssize_t>(request.size()));
+    }
+    ASSERT_TRUE(Pump([&] { return server.host->totalReceivedPackets - receivedBefore >= NetworkManager::MaxClients; }));
+    Frame();
+    EXPECT_GT(strangersSlots(), 0u) << "the requests were not read as requests";
+    EXPECT_LE(strangersSlots(), HandshakeGuard::MaxHandshakesPerAddress);
+
+    // A player on the same machine joins in the one attempt that the library gives him, once the
+    // burst's handshakes are given up.
+    NetworkManager& cy = *clients.emplace_back(std::make_unique<NetworkManager>());
+    CopyText(cy.playerNameEntry, "Cy");
+    cy.port = server.host->address.port;
+    ASSERT_TRUE(cy.Join("127.0.0.1"));
+    cy.lobbyState = LobbyState::Connecting;
+    ASSERT_TRUE(Pump([&] { return cy.ownPlayerNumber > 0 || cy.lobbyState == LobbyState::SetUpJoin; }, 60.0));
+    EXPECT_EQ(cy.lobbyState, LobbyState::Joined);
+    EXPECT_EQ(cy.ownPlayerNumber, 3);
+    EXPECT_TRUE(Pump([&] { return strangersSlots() == 0; }, 30.0)) << strangersSlots() << " slots still held";
+    EXPECT_EQ(ada->role, NetworkRole::Client);
+    EXPECT_EQ(bo->role, NetworkRole::Client);
+    close(burst);
 }
 
 TEST_F(HostilePeers, ConnectionsThatComeAndGoWriteAFewLinesAndTheLobbyGoesOn)
