@@ -1,14 +1,15 @@
 #include "HandshakeGuard.h"
 
-#include <cstddef>
 #include <cstring>
 
 #include <enet/protocol.h>
 
 namespace
 {
-// The states of a peer between a request that the host answered and the connect event. A request
-// that the host itself sent (`ENET_PEER_STATE_CONNECTING`) is no stranger's, and is left alone.
+// The states of a peer from a request that the host answered to the connect event; the last is
+// that of an attempt the host made itself, and lasts only within one service of the host. An
+// attempt still waiting for its answer (`ENET_PEER_STATE_CONNECTING`) is no stranger's, and keeps
+// the library's time-out so that a join survives a few lost datagrams.
 bool InHandshake(const ENetPeer& peer)
 {
     return peer.state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT || peer.state == ENET_PEER_STATE_CONNECTION_PENDING ||
