@@ -1,10 +1,14 @@
 #include "LogRateLimit.h"
 
 #include <chrono>
+#include <utility>
 
 #include "LogChannel.h"
 
-LogRateLimit::LogRateLimit(uint32_t lines, double seconds) : linesPerWindow(lines), windowSeconds(seconds) {}
+LogRateLimit::LogRateLimit(uint32_t lines, double seconds, std::string counted)
+    : linesPerWindow(lines), windowSeconds(seconds), counted(std::move(counted))
+{
+}
 
 bool LogRateLimit::Admit(double now)
 {
@@ -32,14 +36,14 @@ uint32_t LogRateLimit::TakeHeldBack()
     return count;
 }
 
-void LogRateLimit::Write(LogChannel& channel, const std::string& line)
+void LogRateLimit::Write(LogChannel& channel, const std::string& line, double now)
 {
-    if (!Admit(Now()))
+    if (!Admit(now))
         return;
     channel << line;
     const uint32_t count = TakeHeldBack();
     if (count > 0)
-        channel << " (" << count << " more dropped records went unlogged before this one.)";
+        channel << " (" << count << " more " << counted << " went unlogged before this one.)";
     channel.EndMessageWithoutWaiting();
 }
 

@@ -9,6 +9,7 @@
 #include <box2d/b2_body.h>
 #include <box2d/b2_world.h>
 
+#include "HandshakeGuard.h"
 #include "Level.h"
 #include "Player.h"
 #include "PublicAddress.h"
@@ -118,6 +119,8 @@ ClientResponseAction NetworkManager::Update()
         }
     }
 
+    if (role == NetworkRole::Server && host != nullptr)
+        HandshakeGuard::ShortenHandshakes(*host);
     if (role == NetworkRole::Server && level == nullptr)
         TidyLobby();
     return result;
@@ -139,6 +142,9 @@ void NetworkManager::StartServer()
         return;
     }
     LimitHost();
+    // Strangers' connection requests are answered on the host's side alone: a client's host
+    // has nobody to guard against.
+    host->intercept = HandshakeGuard::Intercept;
     role = NetworkRole::Server;
     ownName = playerNameEntry;
     ownPlayerNumber = 0;
@@ -685,8 +691,7 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
 {
     if (lobbyState == LobbyState::Hosting)
     {
-        InfoLog << "A new client connected!";
-        InfoLog.EndMessage();
+        connectionLog.Write(InfoLog, "A new client connected!");
         // A slot of the host's that a client lost during a level is a new client now.
         const auto stale = peers.find(peer);
         if (stale != peers.end() && !stale->second.connected)
@@ -754,8 +759,7 @@ void NetworkManager::HandleDisconnect(ENetPeer* peer)
             AddLeftMessage(info.name);
             ReshufflePlayers(info.playerNumber);
         }
-        InfoLog << "Someone disconnected!";
-        InfoLog.EndMessage();
+        connectionLog.Write(InfoLog, "Someone disconnected!");
     }
     else if (lobbyState == LobbyState::Connecting)
     {

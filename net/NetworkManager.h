@@ -110,6 +110,12 @@ public:
     /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
     /// reaches but which keeps a peer's chat flood out of the log file.
     LogRateLimit lobbyLog{30, 10.0};
+    /// How many of the lines "A new client connected!" and "Someone disconnected!" reach
+    /// `InfoLog`: as many in any minute as a lobby has clients, so that a lobby filling up at
+    /// once is logged whole, while a peer that connects and drops again and again writes a few
+    /// hundred bytes a minute. Apart from `dropLog`, so that neither kind of line can crowd out
+    /// the other.
+    LogRateLimit connectionLog{MaxClients, 60.0, "connections and disconnections"};
 
     /// The port that `setting` (the value of `PortSetting`, null when it is not set) names: a
     /// whole number from 1 to 65535 in decimal. Anything else gives `DefaultPort`, with one line

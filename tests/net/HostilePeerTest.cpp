@@ -1,6 +1,11 @@
 // What a peer may send that breaks the protocol's limits, sent as raw packets over loopback: each
 // record is dropped with one line in the log that never waits for a key, and nothing it carries
 // reaches the lobby or the level.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <limits>
 #include <string>
@@ -8,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ConnectRequest.h"
+#include "HandshakeGuard.h"
 #include "LogWatch.h"
 #include "LoopbackLobby.h"
 #include "TypedKeyOnTerminal.h"
@@ -91,6 +98,47 @@ PlayerLeftPacket Left(const std::string& name, uint32_t number)
     record.playerNumber = number;
     return record;
 }
+
+/// A host of the library's own that connects to the lobby on loopback and says nothing of the
+/// game.
+class BareHost
+{
+public:
+    int connects = 0;
+    int disconnects = 0;
+
+    explicit BareHost(uint16_t port) : host(enet_host_create(nullptr, 2, 2, 0, 0))
+    {
+        enet_address_set_host(&lobby, "127.0.0.1");
+        lobby.port = port;
+    }
+    ~BareHost()
+    {
+        if (host != nullptr)
+            enet_host_destroy(host);
+    }
+    BareHost(const BareHost&) = delete;
+    BareHost& operator=(const BareHost&) = delete;
+
+    bool Ready() const { return host != nullptr; }
+    ENetPeer* Connect() { return enet_host_connect(host, &lobby, 2, 0); }
+    /// Handles whatever has arrived, counting connections made and lost.
+    void Service()
+    {
+        ENetEvent event;
+        while (enet_host_service(host, &event, 0) > 0)
+        {
+            connects += event.type == ENET_EVENT_TYPE_CONNECT ? 1 : 0;
+            disconnects += event.type == ENET_EVENT_TYPE_DISCONNECT ? 1 : 0;
+            if (event.type == ENET_EVENT_TYPE_RECEIVE)
+                enet_packet_destroy(event.packet);
+        }
+    }
+
+private:
+    ENetHost* host;
+    ENetAddress lobby{};
+};
 
 enum class Route
 {
@@ -273,40 +321,27 @@ TEST_F(HostilePeers, ABareConnectionHoldsUpNoFrameWhateverItSends)
     LogWatch errors(ErrorLog);
     LogWatch warnings(WarningLog);
 
-    ENetHost* bare = enet_host_create(nullptr, 2, 2, 0, 0);
-    ASSERT_NE(bare, nullptr);
-    ENetAddress address{};
-    enet_address_set_host(&address, "127.0.0.1");
-    address.port = server.host->address.port;
-    ENetEvent event;
-    int connects = 0;
-    const auto serviceBare = [&] {
-        while (enet_host_service(bare, &event, 0) > 0)
-        {
-            connects += event.type == ENET_EVENT_TYPE_CONNECT ? 1 : 0;
-            if (event.type == ENET_EVENT_TYPE_RECEIVE)
-                enet_packet_destroy(event.packet);
-        }
-    };
+    BareHost bare(server.host->address.port);
+    ASSERT_TRUE(bare.Ready());
 
     // Three bytes from a connection that never joined: one warning, and nobody waits.
-    ENetPeer* first = enet_host_connect(bare, &address, 2, 0);
+    ENetPeer* first = bare.Connect();
     ASSERT_TRUE(Pump([&] {
-        serviceBare();
-        return connects == 1 && server.peers.size() == 3;
+        bare.Service();
+        return bare.connects == 1 && server.peers.size() == 3;
     }));
     SendRaw(first, Raw({6, 0, 0}));
     ASSERT_TRUE(Pump([&] {
-        serviceBare();
+        bare.Service();
         return warnings.Saw("[NetworkManager.cpp:602]Dropped a packet of 3 bytes, too short for a record.");
     }));
 
     // A connection while the host's lobby is on no page that takes one stays an error of the
     // game's own, but one that does not wait either.
     server.lobbyState = LobbyState::SetUpServer;
-    enet_host_connect(bare, &address, 2, 0);
+    bare.Connect();
     ASSERT_TRUE(Pump([&] {
-        serviceBare();
+        bare.Service();
         return errors.Saw("[NetworkManager.cpp:261]Connection created outside UI lobby - currently shouldn't happen.");
     }));
     server.lobbyState = LobbyState::Hosting;
@@ -315,9 +350,92 @@ TEST_F(HostilePeers, ABareConnectionHoldsUpNoFrameWhateverItSends)
     // The joined clients noticed nothing.
     ada->SendChat("still here");
     EXPECT_TRUE(Pump([&] {
-        serviceBare();
+        bare.Service();
         return Holds(Lines(*bo), "Ada: still here");
     }));
     EXPECT_EQ(ada->role, NetworkRole::Client);
-    enet_host_destroy(bare);
+}
+
+// Left to the library, sixteen requests that nobody follows up hold every slot for its half a
+// minute, and sent again they keep the lobby shut for good.
+TEST_F(HostilePeers, ABurstOfForgedConnectionRequestsHoldsAFewSlotsForAFewSeconds)
+{
+    // The slots of the host that no client of the lobby holds.
+    const auto strangersSlots = [&] {
+        size_t held = 0;
+        for (size_t i = 0; i < server.host->peerCount; ++i)
+        {
+            ENetPeer* slot = &server.host->peers[i];
+            held += slot->state != ENET_PEER_STATE_DISCONNECTED && server.peers.count(slot) == 0 ? 1 : 0;
+        }
+        return held;
+    };
+    ASSERT_EQ(strangersSlots(), 0u);
+
+    const int burst = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(burst, 0);
+    sockaddr_in lobby{};
+    lobby.sin_family = AF_INET;
+    lobby.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    lobby.sin_port = htons(server.host->address.port);
+    const enet_uint32 receivedBefore = server.host->totalReceivedPackets;
+    for (enet_uint32 i = 0; i < NetworkManager::MaxClients; ++i)
+    {
+        const std::vector<uint8_t> request = ConnectRequest(0x5EED0000u + i);
+        ASSERT_EQ(sendto(burst, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&lobby), sizeof(lobby)),
+                  static_cast<ssize_t>(request.size()));
+    }
+    ASSERT_TRUE(Pump([&] { return server.host->totalReceivedPackets - receivedBefore >= NetworkManager::MaxClients; }));
+    Frame();
+    EXPECT_GT(strangersSlots(), 0u) << "the requests were not read as requests";
+    EXPECT_LE(strangersSlots(), HandshakeGuard::MaxHandshakesPerAddress);
+
+    // A player on the same machine joins in the one attempt that the library gives him, once the
+    // burst's handshakes are given up.
+    NetworkManager& cy = *clients.emplace_back(std::make_unique<NetworkManager>());
+    CopyText(cy.playerNameEntry, "Cy");
+    cy.port = server.host->address.port;
+    ASSERT_TRUE(cy.Join("127.0.0.1"));
+    cy.lobbyState = LobbyState::Connecting;
+    ASSERT_TRUE(Pump([&] { return cy.ownPlayerNumber > 0 || cy.lobbyState == LobbyState::SetUpJoin; }, 60.0));
+    EXPECT_EQ(cy.lobbyState, LobbyState::Joined);
+    EXPECT_EQ(cy.ownPlayerNumber, 3);
+    EXPECT_TRUE(Pump([&] { return strangersSlots() == 0; }, 30.0)) << strangersSlots() << " slots still held";
+    EXPECT_EQ(ada->role, NetworkRole::Client);
+    EXPECT_EQ(bo->role, NetworkRole::Client);
+    close(burst);
+}
+
+TEST_F(HostilePeers, ConnectionsThatComeAndGoWriteAFewLinesAndTheLobbyGoesOn)
+{
+    constexpr int Cycles = 200;
+    LogWatch info(InfoLog);
+    BareHost bare(server.host->address.port);
+    ASSERT_TRUE(bare.Ready());
+    for (int cycle = 0; cycle < Cycles; ++cycle)
+    {
+        ENetPeer* peer = bare.Connect();
+        ASSERT_NE(peer, nullptr);
+        ASSERT_TRUE(Pump([&] {
+            bare.Service();
+            return bare.connects == cycle + 1 && server.peers.size() == 3;
+        })) << "cycle " << cycle;
+        enet_peer_disconnect(peer, 0);
+        ASSERT_TRUE(Pump([&] {
+            bare.Service();
+            return bare.disconnects == cycle + 1 && server.peers.size() == 2;
+        })) << "cycle " << cycle;
+    }
+
+    size_t lines = 0;
+    for (const std::string& line : info.Lines())
+        lines += line.rfind("A new client connected!", 0) == 0 || line.rfind("Someone disconnected!", 0) == 0 ? 1 : 0;
+    EXPECT_GE(lines, 1u);
+    // Of 400, no more than two lobbies filling up would write, should the cycles straddle the end
+    // of a minute.
+    EXPECT_LE(lines, 2u * NetworkManager::MaxClients);
+
+    NetworkManager& cy = Join("Cy");
+    EXPECT_EQ(cy.ownPlayerNumber, 3);
+    EXPECT_TRUE(Holds(Lines(*ada), "Cy has joined the server."));
 }
