@@ -162,6 +162,15 @@ bool ByteBlob::WriteToFile(const std::string& path) const
     FileReplaceFailure failure;
     if (ReplaceFileWhole(path, {std::string_view(reinterpret_cast<const char*>(data), size)}, &failure))
         return true;
+    // A file whose owner took the write permission off is one the player means to keep as it is:
+    // not the fault in the program that "Failed to open file" reports, and not worth a key press.
+    if (std::string_view(failure.step) == "permission")
+    {
+        WarningLog << LogLocation(__FILE__, 99) << " Did not write byte blob to \"" << path << "\": the file there may not be written ("
+                   << std::strerror(failure.error) << "), so it was left as it was.";
+        WarningLog.EndMessage();
+        return false;
+    }
     if (std::string_view(failure.step) == "open")
     {
         ErrorLog << LogLocation(__FILE__, 93) << " Failed to open file \"" << path << "\" while attempting to write byte blob to disk.";

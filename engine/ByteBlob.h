@@ -135,8 +135,10 @@ public:
     static bool HasHeader(const uint8_t* bytes, uint32_t count);
     /// Writes all `size` bytes, header included, replacing the file at `path` as one step: the
     /// bytes go to a temporary file beside it, which is flushed to disk and then renamed over the
-    /// target. On any failure (no folder, no permission, a full disk) the temporary file is
-    /// removed, a file already at `path` is left whole, and the failure is logged.
+    /// target. A file already there keeps its permission bits; one that its owner may not write
+    /// (whoever runs the game) or that this process may not write is not replaced. On any failure
+    /// (no folder, no permission, a full disk) the temporary file is removed, a file already at
+    /// `path` is left whole, and the failure is logged.
     /// @return true when the file at `path` now holds the blob.
     bool WriteToFile(const std::string& path) const;
 

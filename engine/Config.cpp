@@ -1,43 +1,95 @@
 #include "Config.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <filesystem>
+#include <cstdio>
+#include <cstring>
 #include <set>
-#include <system_error>
+#include <string_view>
 
 #include "LogChannel.h"
 #include "Utilities.h"
 
 namespace
 {
-void ReportMalformed(const std::string& fault)
+// `fault` finishes a sentence that begins with the file's name; `outcome` says what became of it.
+void ReportRefused(const std::string& fault, const std::string& outcome)
 {
-    WarningLog << LogLocation(__FILE__, 35) << Config::FileName << ' ' << fault << "; the default settings are used.";
+    WarningLog << LogLocation(__FILE__, 35) << Config::FileName << ' ' << fault << "; the default settings are used" << outcome << '.';
+    WarningLog.EndMessage();
+}
+
+// `fault` finishes a sentence that begins with the file's name.
+void ReportNotSaved(int line, const std::string& fault)
+{
+    WarningLog << LogLocation(__FILE__, line) << Config::FileName << ' ' << fault << ", so the settings were not saved and the file there is unchanged.";
     WarningLog.EndMessage();
 }
 } // namespace
 
 Config::Config()
 {
-    std::error_code error;
-    const uintmax_t bytes = std::filesystem::file_size(FileName, error);
-    if (!error && bytes > MaxFileBytes)
+    std::string text;
+    uint64_t size = 0;
+    std::string fault;
+    switch (ReadRegularFile(FileName, MaxFileBytes, text, &size))
     {
-        ReportMalformed("is " + std::to_string(bytes) + " bytes long, more than the " + std::to_string(MaxFileBytes) +
-                        " a settings file may have");
+    case FileRead::Missing:
+        ReportFileNotLoaded(FileName);
+        return;
+    case FileRead::NotRegular:
+        // A pipe would hold up the start until somebody wrote to it, and a device may never end.
+        fault = "is not a regular file";
+        break;
+    case FileRead::TooLarge:
+        fault = "is " + std::to_string(size) + " bytes long, more than the " + std::to_string(MaxFileBytes) + " a settings file may have";
+        break;
+    case FileRead::Unreadable:
+        fault = "could not be read";
+        break;
+    case FileRead::Read:
+        fault = Take(text);
+        break;
+    }
+    if (fault.empty())
+        return;
+
+    // Kept aside before the start-up save can write the defaults over it: the player may have
+    // made one slip by hand in a file of many settings.
+    int refusal = 0;
+    if (!MayReplaceFile(FileName, &refusal))
+    {
+        ReportRefused(fault, std::string(", and the file was left where it is, since it may not be replaced (") + std::strerror(refusal) + ")");
         return;
     }
-    Parse(LoadFileToString(FileName));
+    if (std::rename(FileName, RefusedFileName) != 0)
+    {
+        const int error = errno;
+        refusedFileInPlace = true;
+        ReportRefused(fault, std::string(", and the file was left where it is, since it could not be moved to ") + RefusedFileName + " (" +
+                                 std::strerror(error) + ")");
+        return;
+    }
+    ReportRefused(fault, std::string(", and the file was moved to ") + RefusedFileName);
 }
 
 bool Config::Parse(const std::string& text)
+{
+    const std::string fault = Take(text);
+    if (fault.empty())
+        return true;
+    ReportRefused(fault, "");
+    return false;
+}
+
+std::string Config::Take(const std::string& text)
 {
     fullscreen = false;
     resolutionScale = 1.0f;
     document = nullptr;
     if (text.find_first_not_of(" \t\r\n") == std::string::npos)
-        return true;
+        return std::string();
 
     // The parser keeps a stack of its own, but the printer of the next save recurses once per
     // level: values nested too deep are dropped as they are read, together with the member of the
@@ -69,7 +121,6 @@ bool Config::Parse(const std::string& text)
         fault = std::string("has a \"resolutionScale\" that is a ") + parsed["resolutionScale"].type_name() + ", not a number";
     if (!fault.empty())
     {
-        ReportMalformed(fault);
         // A document that is an object keeps its other members for the next save; anything else
         // could not take the settings' members and is started afresh.
         if (parsed.is_object())
@@ -78,7 +129,7 @@ bool Config::Parse(const std::string& text)
                 parsed.erase(name);
             document = std::move(parsed);
         }
-        return false;
+        return fault;
     }
 
     document = std::move(parsed);
@@ -99,7 +150,7 @@ bool Config::Parse(const std::string& text)
             InfoLog.EndMessage();
         }
     }
-    return true;
+    return std::string();
 }
 
 void Config::Save()
@@ -108,5 +159,33 @@ void Config::Save()
         document = nlohmann::json::object();
     document["fullscreen"] = fullscreen;
     document["resolutionScale"] = static_cast<double>(resolutionScale);
-    ReplaceFileWhole(FileName, {document.dump(1)});
+    if (refusedFileInPlace)
+    {
+        ReportNotSaved(164, std::string("still holds the refused file, which could not be moved to ") + RefusedFileName);
+        return;
+    }
+    const std::string text = FileText(document);
+    if (text.empty())
+    {
+        ReportNotSaved(170, "would be longer than the " + std::to_string(MaxFileBytes) + " bytes a settings file may have");
+        return;
+    }
+    FileReplaceFailure failure;
+    if (!ReplaceFileWhole(FileName, {text}, &failure) && failure.step != nullptr && std::string_view(failure.step) == "permission")
+        ReportNotSaved(175, std::string("may not be written (") + std::strerror(failure.error) + ")");
+}
+
+std::string Config::FileText(const nlohmann::json& document)
+{
+    // The next start refuses a longer file and falls back to the defaults, so what is written must
+    // stay within the limit that reading holds: indentation alone can more than double a file of
+    // short values, and the compact form can still outgrow the text it was read from (1e5 prints
+    // as 100000.0).
+    std::string text = document.dump(1);
+    if (text.size() <= MaxFileBytes)
+        return text;
+    text = document.dump();
+    if (text.size() <= MaxFileBytes)
+        return text;
+    return std::string();
 }

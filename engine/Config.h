@@ -11,11 +11,15 @@ class Config
 {
 public:
     static constexpr const char* FileName = "config.json";
+    /// Where a settings file that could not be taken is kept, beside "config.json", so that a
+    /// slip of the player's hand costs them nothing; only the latest one is kept.
+    static constexpr const char* RefusedFileName = "config.json.refused";
     /// The range the options screen offers; a value read from the file is kept inside it.
     static constexpr float MinResolutionScale = 0.5f;
     static constexpr float MaxResolutionScale = 2.0f;
 
-    /// A settings file is a handful of members; anything larger is not one and is not read.
+    /// A settings file is a handful of members; anything larger is not one and is not read. A save
+    /// never writes more, so that the next start reads back whatever it wrote.
     static constexpr uint64_t MaxFileBytes = 1024 * 1024;
     /// How deep arrays and objects may nest in a settings file, the document itself counting as
     /// one: deeper values would overflow the stack of the JSON printer at the next save.
@@ -25,9 +29,13 @@ public:
     bool fullscreen = false;      ///< full screen on the primary monitor at its current mode
     float resolutionScale = 1.0f; ///< size of the off-screen channels relative to the window
 
-    /// Reads "config.json". A missing file keeps the defaults; a malformed one, or one larger than
-    /// `MaxFileBytes` (which is not read at all), keeps them too and is reported with one
-    /// `WarningLog` line.
+    /// Reads "config.json", only when it is a regular file (or a link to one) of at most
+    /// `MaxFileBytes`, which bounds the time and memory it takes. A missing file keeps the defaults
+    /// and is reported on standard output. A file that cannot be taken (not a regular file, too
+    /// long, unreadable, or text that `Parse` refuses) keeps them too, is moved to
+    /// `RefusedFileName` (replacing one there) before anything can write the defaults over it,
+    /// and is reported with one `WarningLog` line that says where it went. One that may not be
+    /// replaced (`MayReplaceFile`) is left where it is, and the line says so.
     Config();
 
     /// Replaces the settings with those in `text`, the contents of a settings file. Text that is
@@ -39,8 +47,26 @@ public:
     /// @return false when the text was malformed.
     bool Parse(const std::string& text);
 
-    /// Writes the settings into the document and the document to "config.json", one space of
-    /// indentation per level, members ordered by key, no final line break. The file is replaced
-    /// whole or not at all, so a failure leaves the old one as it was; it is not reported.
+    /// Writes the settings into the document and the document to "config.json" as `FileText`
+    /// gives it. The file is replaced whole or not at all, so a failure leaves the old one as it
+    /// was. A document too long for any text within `MaxFileBytes`, a file there that may not be
+    /// replaced (`MayReplaceFile`), and a refused file that could not be moved aside are each
+    /// reported with one `WarningLog` line and leave the file as it is; other failures are not
+    /// reported.
     void Save();
+
+    /// The text of a settings file holding `document`: one space of indentation per level,
+    /// members ordered by key, no final line break, when that is at most `MaxFileBytes` long;
+    /// otherwise the same without any indentation or spaces when that fits; otherwise empty.
+    static std::string FileText(const nlohmann::json& document);
+
+private:
+    /// Takes the settings from `text` as `Parse` does, without reporting.
+    /// @return what is wrong with the text, as the tail of a sentence that begins with the file's
+    /// name; empty when nothing is.
+    std::string Take(const std::string& text);
+
+    /// Set when a refused file stayed at "config.json" only because it could not be moved aside:
+    /// saving would then write the defaults over the player's file.
+    bool refusedFileInPlace = false;
 };

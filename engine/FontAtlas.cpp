@@ -280,9 +280,13 @@ bool WriteAtlasFile(const std::string& path, const uint16_t* samples, uint32_t w
         const std::string_view headerBytes(reinterpret_cast<const char*>(header), sizeof(header));
         if (ReplaceFileWhole(path, {headerBytes, deflated}, &replaceFailure))
             return true;
-        failure = std::string_view(replaceFailure.step) == "replace"
-                      ? "it could not replace the old one: " + std::string(std::strerror(replaceFailure.error))
-                      : "it could not be written";
+        const std::string_view step(replaceFailure.step);
+        if (step == "replace")
+            failure = "it could not replace the old one: " + std::string(std::strerror(replaceFailure.error));
+        else if (step == "permission")
+            failure = "the old one may not be written: " + std::string(std::strerror(replaceFailure.error));
+        else
+            failure = "it could not be written";
     }
     WarningLog << LogLocation(__FILE__, 131) << "Failed to write the font atlas \"" << path << "\": " << failure << ".";
     WarningLog.EndMessage();

@@ -22,7 +22,7 @@ std::string LoadFileToString(const std::string& path)
     std::ifstream file(path);
     if (!file.is_open())
     {
-        std::cout << "Error loading file: " << path << std::endl;
+        ReportFileNotLoaded(path);
         return std::string();
     }
     std::string result;
@@ -38,6 +38,11 @@ std::string LoadFileToString(const std::string& path)
             break; // a read error, not the end: stop rather than spin
     }
     return result;
+}
+
+void ReportFileNotLoaded(const std::string& path)
+{
+    std::cout << "Error loading file: " << path << std::endl;
 }
 
 FileRead ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string& bytes, uint64_t* size)
@@ -100,6 +105,28 @@ FileRead ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string
     return answer(result);
 }
 
+namespace
+{
+// Why the file at `path`, which is there with `status`, may not be replaced; 0 when it may.
+int ReplaceRefusal(const std::string& path, const struct stat& status)
+{
+    if ((status.st_mode & S_IWUSR) == 0)
+        return EACCES;
+    return access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+} // namespace
+
+bool MayReplaceFile(const std::string& path, int* error)
+{
+    struct stat status{};
+    if (stat(path.c_str(), &status) != 0)
+        return true; // nothing there (or nothing to be learnt): the replacement itself will tell
+    const int refusal = ReplaceRefusal(path, status);
+    if (refusal != 0 && error != nullptr)
+        *error = refusal;
+    return refusal == 0;
+}
+
 bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces, FileReplaceFailure* failure)
 {
     // The target is only ever replaced by a complete file: a save that fails part way (a full
@@ -108,6 +135,19 @@ bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string
     std::filesystem::path folder = target.parent_path();
     if (folder.empty())
         folder = ".";
+    // A rename needs only the folder's permission, so it would replace a file that the player made
+    // read-only, and the new file would come back writable.
+    struct stat targetStatus{};
+    const bool targetThere = stat(path.c_str(), &targetStatus) == 0;
+    if (targetThere)
+    {
+        if (const int refusal = ReplaceRefusal(path, targetStatus); refusal != 0)
+        {
+            if (failure != nullptr)
+                *failure = {"permission", refusal};
+            return false;
+        }
+    }
     // Atomic: the public-address fetch replaces its file from a thread of its own.
     static std::atomic<uint32_t> temporaryCounter = 0;
     const std::string temporary =
@@ -122,6 +162,11 @@ bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string
             *failure = {"open", errno};
         return false;
     }
+    // Before any byte is written, so that a file kept private is never readable by others, not
+    // even while it is written. A file system without such bits (FAT) may refuse; the file is
+    // still worth saving there.
+    if (targetThere)
+        (void)fchmod(descriptor, targetStatus.st_mode & 07777);
     for (const std::string_view piece : pieces)
     {
         size_t written = 0;

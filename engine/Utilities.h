@@ -12,8 +12,12 @@
 
 /// Reads a whole text file: every line followed by "\n", plus one more "\n" when the file ends with
 /// a line break (an empty file gives "\n"). A file that cannot be opened is reported on standard
-/// output and gives the empty string.
+/// output (`ReportFileNotLoaded`) and gives the empty string.
 std::string LoadFileToString(const std::string& path);
+
+/// Writes "Error loading file: " + `path` and a line break to standard output, not to a log
+/// channel: how the game has always said that a file it wanted to read could not be opened.
+void ReportFileNotLoaded(const std::string& path);
 
 /// What `ReadRegularFile` found at a path.
 enum class FileRead
@@ -35,17 +39,27 @@ FileRead ReadRegularFile(const std::string& path, uint64_t maxBytes, std::string
 /// Why `ReplaceFileWhole` did not replace a file.
 struct FileReplaceFailure
 {
-    /// The step that failed: "open" (no temporary file could be made beside the target), "write",
-    /// "flush", "close" or "replace" (the rename over the target).
+    /// The step that failed: "permission" (a file is there that may not be written, see
+    /// `MayReplaceFile`; nothing was created), "open" (no temporary file could be made beside the
+    /// target), "write", "flush", "close" or "replace" (the rename over the target).
     const char* step = nullptr;
-    int error = 0; ///< the system's error number
+    int error = 0; ///< the system's error number; `EACCES` for "permission"
 };
+
+/// Whether `ReplaceFileWhole` may replace what is at `path` (a link is followed): true when nothing
+/// is there, false when its owner has no write permission on it, whoever runs the game, or when
+/// this process may not write it. A player who takes the write permission off a file means it to
+/// stay as it is, and a direct write would have failed there; the superuser's writes would not, so
+/// the owner's permission bit decides for it too. `error`, when given, gets the reason for false
+/// (`EACCES`, or what the system gave). Logs nothing; safe on any thread.
+bool MayReplaceFile(const std::string& path, int* error = nullptr);
 
 /// Replaces the file `path` with the bytes of `pieces`, one after the other, as one step: they go
 /// to a temporary file of its own beside the target, which is flushed to disk and then renamed
-/// over it. On any failure (no folder, no permission, a full disk, a target that cannot be
-/// replaced) the temporary file is removed and a file already at `path` is left whole; `failure`,
-/// when given, says which step failed. Nothing is logged; safe on any thread.
+/// over it. A file already there keeps its permission bits, and one that `MayReplaceFile` refuses
+/// is not replaced at all. On any failure (no folder, no permission, a full disk, a target that
+/// cannot be replaced) the temporary file is removed and a file already at `path` is left whole;
+/// `failure`, when given, says which step failed. Nothing is logged; safe on any thread.
 /// @return true when the file at `path` now holds the bytes.
 bool ReplaceFileWhole(const std::string& path, std::initializer_list<std::string_view> pieces, FileReplaceFailure* failure = nullptr);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -223,6 +224,8 @@ TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
     WriteBytes("saves/level.lrl", {1, 2, 3});
     WriteBytes("not-a-folder", {4});
     const std::vector<uint8_t> old{1, 2, 3};
+    WriteBytes("saves/pinned.lrl", old);
+    ASSERT_EQ(chmod("saves/pinned.lrl", 0444), 0);
 
     // A file that cannot be opened is the known error; a later step failing is our own warning.
     const struct
@@ -237,6 +240,10 @@ TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
         {"folder is a file", "not-a-folder/out.blob", ErrorLog, "[ByteBlob.cpp:93] Failed to open file \"not-a-folder/out.blob\""},
         {"target is a folder", "saves/taken.lrl", WarningLog,
          "[ByteBlob.cpp:96] Failed to replace byte blob for \"saves/taken.lrl\" (Is a directory); the file there was left as it was."},
+        // Kept by its owner, whoever runs the game: a level save used to replace it, writable.
+        {"read-only file", "saves/pinned.lrl", WarningLog,
+         "[ByteBlob.cpp:99] Did not write byte blob to \"saves/pinned.lrl\": the file there may not be written (Permission denied), so it "
+         "was left as it was."},
     };
     for (const auto& c : cases)
     {
@@ -251,7 +258,11 @@ TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
     }
     EXPECT_TRUE(std::filesystem::is_directory("saves/taken.lrl"));
     EXPECT_EQ(FileBytes("saves/level.lrl"), old);
-    EXPECT_EQ(FolderEntries("saves"), (std::vector<std::string>{"level.lrl", "taken.lrl"}));
+    EXPECT_EQ(FileBytes("saves/pinned.lrl"), old);
+    struct stat pinned{};
+    ASSERT_EQ(stat("saves/pinned.lrl", &pinned), 0);
+    EXPECT_EQ(pinned.st_mode & 07777, 0444u);
+    EXPECT_EQ(FolderEntries("saves"), (std::vector<std::string>{"level.lrl", "pinned.lrl", "taken.lrl"}));
 }
 
 TEST(ByteBlob, AFullDiskKeepsTheOldFile)

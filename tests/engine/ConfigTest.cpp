@@ -1,30 +1,55 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "Config.h"
 #include "FileSizeLimit.h"
 #include "LogChannel.h"
+#include "LogWatch.h"
 #include "TestFiles.h"
 
 namespace
 {
 const char* const DefaultFile = "{\n \"fullscreen\": false,\n \"resolutionScale\": 1.0\n}";
+const std::string MovedAside = "; the default settings are used, and the file was moved to config.json.refused.";
 
 // A settings file whose member "deep" holds arrays nested `arrays` deep inside the document.
 std::string NestedFile(size_t arrays)
 {
     return "{\"keep\": 1, \"deep\": " + std::string(arrays, '[') + std::string(arrays, ']') + "}";
 }
+
+// The names of the working folder's entries that begin with "config.json", in name order.
+std::vector<std::string> SettingsEntries()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        if (entry.path().filename().string().rfind("config.json", 0) == 0)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+mode_t Mode(const std::string& path)
+{
+    struct stat status{};
+    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
 } // namespace
 
 TEST(Config, MissingFileKeepsDefaultsAndSavesTheFourLines)
 {
+    testing::internal::CaptureStdout();
     Config config;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: config.json\n");
     EXPECT_FALSE(config.fullscreen);
     EXPECT_EQ(config.resolutionScale, 1.0f);
     EXPECT_TRUE(config.document.is_null());
@@ -70,8 +95,9 @@ TEST(Config, ReadsWellFormedFiles)
 }
 
 // A settings file is ours to read, never to lose: whatever it holds, the game starts on the
-// defaults with one warning, which never waits for a key, and the next save writes a whole file
-// that keeps every member it could.
+// defaults with one warning, which never waits for a key, the file itself is kept beside (each
+// case replacing the one before), and the next save writes a whole file that keeps every member
+// it could.
 TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
 {
     const std::string keptBesideDefaults = "{\n \"fullscreen\": false,\n \"keep\": 1,\n \"resolutionScale\": 1.0\n}";
@@ -83,6 +109,8 @@ TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
     };
     const Case cases[] = {
         {"{\"fullscreen\": tru", "is not valid JSON", DefaultFile},
+        {"{\"fullscreen\": true, \"keep\": 1,}", "is not valid JSON", DefaultFile},
+        {"{\"fullscreen\": true, \"name\": \"\xC3\x28\"}", "is not valid JSON", DefaultFile},
         {"[true, 2]", "holds a JSON array where an object was expected", DefaultFile},
         {"7", "holds a JSON number where an object was expected", DefaultFile},
         {"{\"fullscreen\": \"yes\", \"resolutionScale\": 2, \"keep\": 1}", "has a \"fullscreen\" that is a string, not a boolean",
@@ -108,11 +136,167 @@ TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
         EXPECT_EQ(ErrorLog.GetHistory().count, errorsBefore);
         const DynArray<std::string>& warnings = WarningLog.GetHistory();
         ASSERT_EQ(warnings.count, before + 1);
-        EXPECT_EQ(warnings[warnings.count - 1], "[Config.cpp:35]config.json " + c.fault + "; the default settings are used.");
+        EXPECT_EQ(warnings[warnings.count - 1], "[Config.cpp:35]config.json " + c.fault + MovedAside);
+        EXPECT_EQ(ReadFile("config.json.refused"), c.text);
 
         config.Save(); // must not throw on a document that is not an object
         EXPECT_EQ(ReadFile("config.json"), c.savedAs);
+        EXPECT_EQ(SettingsEntries(), (std::vector<std::string>{"config.json", "config.json.refused"}));
     }
+
+    // Text handed over directly is reported without any word of a file moved.
+    LogWatch warnings(WarningLog);
+    EXPECT_FALSE(Config().Parse("[1]"));
+    EXPECT_EQ(warnings.Lines(),
+              std::vector<std::string>{"[Config.cpp:35]config.json holds a JSON array where an object was expected; the default settings are used."});
+}
+
+// What is not a regular file is never opened: a pipe held the start up with no window, and a link
+// to a device that never ends was read at hundreds of megabytes a second. It is moved aside all
+// the same, as the node it is.
+TEST(Config, FilesThatAreNotRegularAreMovedAsideUnread)
+{
+    const struct
+    {
+        const char* name;
+        std::function<void()> make;
+        std::filesystem::file_type kept;
+    } cases[] = {
+        {"named pipe", [] { ASSERT_EQ(mkfifo("config.json", 0644), 0); }, std::filesystem::file_type::fifo},
+        {"link to a device", [] { std::filesystem::create_symlink("/dev/zero", "config.json"); }, std::filesystem::file_type::symlink},
+        {"folder", [] { std::filesystem::create_directories("config.json/inside"); }, std::filesystem::file_type::directory},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove("config.json");                // the previous case's save
+        std::filesystem::remove_all("config.json.refused"); // a folder cannot replace a pipe or link
+        c.make();
+        LogWatch warnings(WarningLog);
+        Config config;
+        EXPECT_EQ(warnings.Lines(), std::vector<std::string>{"[Config.cpp:35]config.json is not a regular file" + MovedAside});
+        EXPECT_EQ(std::filesystem::symlink_status("config.json.refused").type(), c.kept);
+        config.Save();
+        EXPECT_EQ(ReadFile("config.json"), DefaultFile);
+    }
+}
+
+// A player pins their settings by taking the write permission off the file. The rename of a save
+// needs only the folder's permission, even for the superuser, so the file was replaced anyway and
+// came back writable; now it is left exactly as it is, refused or not.
+TEST(Config, AFileThatMayNotBeWrittenIsLeftAsItIs)
+{
+    const std::string notSaved =
+        "[Config.cpp:175]config.json may not be written (Permission denied), so the settings were not saved and the file there is unchanged.";
+    const struct
+    {
+        const char* text;
+        std::vector<std::string> warnings; // at reading, then at saving
+    } cases[] = {
+        {"{\"fullscreen\": true, \"resolutionScale\": 0.75}", {notSaved}},
+        {"{\"fullscreen\": tru",
+         {"[Config.cpp:35]config.json is not valid JSON; the default settings are used, and the file was left where it is, since it may not "
+          "be replaced (Permission denied).",
+          notSaved}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        std::filesystem::remove("config.json");
+        WriteFile("config.json", c.text);
+        ASSERT_EQ(chmod("config.json", 0444), 0);
+        LogWatch warnings(WarningLog);
+        Config config;
+        config.fullscreen = false;
+        config.Save();
+        EXPECT_EQ(warnings.Lines(), c.warnings);
+        EXPECT_EQ(ReadFile("config.json"), c.text);
+        EXPECT_EQ(Mode("config.json"), 0444u);
+        EXPECT_EQ(SettingsEntries(), std::vector<std::string>{"config.json"});
+    }
+}
+
+// Should a refused file not move aside, the defaults must not be written over it either.
+TEST(Config, ARefusedFileThatCannotMoveAsideIsNotOverwritten)
+{
+    std::filesystem::create_directories("config.json.refused/taken");
+    WriteFile("config.json", "{\"fullscreen\": true,}");
+    LogWatch warnings(WarningLog);
+    Config config;
+    config.Save();
+    config.Save();
+    EXPECT_EQ(warnings.Lines(),
+              (std::vector<std::string>{"[Config.cpp:35]config.json is not valid JSON; the default settings are used, and the file was left where it "
+                                        "is, since it could not be moved to config.json.refused (Is a directory).",
+                                        "[Config.cpp:164]config.json still holds the refused file, which could not be moved to "
+                                        "config.json.refused, so the settings were not saved and the file there is unchanged.",
+                                        "[Config.cpp:164]config.json still holds the refused file, which could not be moved to "
+                                        "config.json.refused, so the settings were not saved and the file there is unchanged."}));
+    EXPECT_EQ(ReadFile("config.json"), "{\"fullscreen\": true,}");
+}
+
+// Whatever start-up writes, the next start must read back. A file near the limit used to be saved
+// indented past it, so that the start after refused it and every member was lost two starts on.
+TEST(Config, WhatASaveWritesTheNextStartReadsBack)
+{
+    // Written compact, as a save of a long document writes it, so that only indentation could
+    // push it over.
+    const auto compact = [](const std::string& member, const nlohmann::json& value, uint64_t bytes) {
+        nlohmann::json document = {{"fullscreen", true}, {"resolutionScale", 0.75}, {member, value}};
+        const std::string text = document.dump();
+        if (value.is_string() && text.size() < bytes)
+        {
+            document[member] = value.get<std::string>() + std::string(bytes - text.size(), 'n');
+            return document.dump();
+        }
+        return text;
+    };
+    const struct
+    {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"a few bytes under the limit", compact("notes", "", Config::MaxFileBytes - 3)},
+        {"900 KB of zeros", compact("zeros", nlohmann::json(std::vector<int>(450000, 0)), 0)},
+        {"a small file", "{\"fullscreen\": true, \"resolutionScale\": 0.75, \"volume\": 3}"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        WriteFile("config.json", c.text);
+        LogWatch warnings(WarningLog);
+        Config first;
+        ASSERT_TRUE(first.fullscreen);
+        first.fullscreen = false;
+        first.Save();
+        EXPECT_LE(ReadFile("config.json").size(), Config::MaxFileBytes);
+
+        Config next;
+        EXPECT_EQ(warnings.Lines(), std::vector<std::string>{});
+        EXPECT_FALSE(next.fullscreen);
+        EXPECT_EQ(next.resolutionScale, 0.75f);
+        EXPECT_EQ(next.document, first.document) << "every member survives";
+        EXPECT_EQ(SettingsEntries(), std::vector<std::string>{"config.json"});
+    }
+    EXPECT_EQ(ReadFile("config.json"), "{\n \"fullscreen\": false,\n \"resolutionScale\": 0.75,\n \"volume\": 3\n}")
+        << "a file that fits indented is written indented";
+}
+
+// Even without indentation a document can outgrow the file it was read from; then the file stays.
+TEST(Config, ASaveTooLongForAnyFormLeavesTheFile)
+{
+    std::string text = "{\"n\": [1e5";
+    while (text.size() < Config::MaxFileBytes - 10)
+        text += ",1e5";
+    text += "]}";
+    WriteFile("config.json", text);
+    LogWatch warnings(WarningLog);
+    Config config;
+    config.fullscreen = true;
+    config.Save();
+    EXPECT_EQ(warnings.Lines(), std::vector<std::string>{"[Config.cpp:170]config.json would be longer than the 1048576 bytes a settings file may "
+                                                         "have, so the settings were not saved and the file there is unchanged."});
+    EXPECT_EQ(ReadFile("config.json"), text);
 }
 
 // A save that fails part way leaves the file that was there whole; the old way truncated it first

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -80,6 +82,69 @@ TEST(ReadRegularFile, ReadsOnlyRegularFilesWithinTheLimit)
         EXPECT_EQ(bytes, c.bytes);
         EXPECT_EQ(size, c.size);
     }
+}
+
+namespace
+{
+mode_t Mode(const std::string& path)
+{
+    struct stat status{};
+    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+} // namespace
+
+// The rename put a new file in place of the old one, with the permission bits that a new file
+// gets: a private file became readable by all.
+TEST(ReplaceFileWhole, KeepsThePermissionBitsOfTheFileItReplaces)
+{
+    std::filesystem::create_directory("files");
+    for (const mode_t mode : {0600, 0640, 0755})
+    {
+        SCOPED_TRACE(mode);
+        WriteFile("files/kept", "old");
+        ASSERT_EQ(chmod("files/kept", mode), 0);
+        EXPECT_TRUE(ReplaceFileWhole("files/kept", {"new ", "bytes"}));
+        EXPECT_EQ(ReadFile("files/kept"), "new bytes");
+        EXPECT_EQ(Mode("files/kept"), mode);
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_TRUE(ReplaceFileWhole("files/new", {"fresh"}));
+    EXPECT_EQ(ReadFile("files/new"), "fresh");
+    EXPECT_EQ(Mode("files/new"), 0666u & ~mask);
+    EXPECT_EQ(FolderEntries("files"), (std::vector<std::string>{"kept", "new"}));
+}
+
+// A file whose owner may not write it is the player's to keep, and a direct write would have
+// failed there; the superuser passes every permission check but this one.
+TEST(ReplaceFileWhole, LeavesAFileItsOwnerMayNotWrite)
+{
+    std::filesystem::create_directory("files");
+    for (const mode_t mode : {0444, 0400, 0000, 0577})
+    {
+        SCOPED_TRACE(mode);
+        WriteFile("files/pinned", "old");
+        ASSERT_EQ(chmod("files/pinned", mode), 0);
+        FileReplaceFailure failure;
+        EXPECT_FALSE(MayReplaceFile("files/pinned"));
+        EXPECT_FALSE(ReplaceFileWhole("files/pinned", {"new"}, &failure));
+        EXPECT_STREQ(failure.step, "permission");
+        EXPECT_EQ(failure.error, EACCES);
+        EXPECT_EQ(Mode("files/pinned"), mode);
+        ASSERT_EQ(chmod("files/pinned", 0600), 0); // only to look inside, whoever runs the test
+        EXPECT_EQ(ReadFile("files/pinned"), "old");
+        EXPECT_EQ(FolderEntries("files"), std::vector<std::string>{"pinned"}) << "nothing is created";
+    }
+    EXPECT_TRUE(MayReplaceFile("files/absent"));
 }
 
 TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)

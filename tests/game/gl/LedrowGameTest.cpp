@@ -418,7 +418,7 @@ TEST_F(GameHarness, AJoinerWithoutTheHostsLevelWaitsInTheLobbyForTheNext)
 }
 
 // A settings file that cannot be read must not stop the game: it starts on the defaults and
-// writes them back.
+// writes them back, once the player's file is safe beside.
 TEST(LedrowGame, MalformedSettingsStillStartTheGame)
 {
     std::ofstream("config.json") << "{ this is not json";
@@ -430,4 +430,5 @@ TEST(LedrowGame, MalformedSettingsStillStartTheGame)
     EXPECT_FALSE(game.config.fullscreen);
     EXPECT_EQ(game.config.resolutionScale, 1.0f);
     EXPECT_EQ(ReadFile("config.json"), DefaultSettings);
+    EXPECT_EQ(ReadFile("config.json.refused"), "{ this is not json");
 }
