@@ -30,18 +30,9 @@ std::string NestedFile(size_t arrays)
 // The names of the working folder's entries that begin with "config.json", in name order.
 std::vector<std::string> SettingsEntries()
 {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator("."))
-        if (entry.path().filename().string().rfind("config.json", 0) == 0)
-            names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
+    std::vector<std::string> names = FolderEntries(".");
+    std::erase_if(names, [](const std::string& name) { return name.rfind("config.json", 0) != 0; });
     return names;
-}
-
-mode_t Mode(const std::string& path)
-{
-    struct stat status{};
-    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
 } // namespace
 
@@ -211,7 +202,7 @@ TEST(Config, AFileThatMayNotBeWrittenIsLeftAsItIs)
         config.Save();
         EXPECT_EQ(warnings.Lines(), c.warnings);
         EXPECT_EQ(ReadFile("config.json"), c.text);
-        EXPECT_EQ(Mode("config.json"), 0444u);
+        EXPECT_EQ(FileMode("config.json"), 0444u);
         EXPECT_EQ(SettingsEntries(), std::vector<std::string>{"config.json"});
     }
 }

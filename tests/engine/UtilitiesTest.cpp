@@ -84,23 +84,6 @@ TEST(ReadRegularFile, ReadsOnlyRegularFilesWithinTheLimit)
     }
 }
 
-namespace
-{
-mode_t Mode(const std::string& path)
-{
-    struct stat status{};
-    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-} // namespace
 
 // The rename put a new file in place of the old one, with the permission bits that a new file
 // gets: a private file became readable by all.
@@ -114,13 +97,13 @@ TEST(ReplaceFileWhole, KeepsThePermissionBitsOfTheFileItReplaces)
         ASSERT_EQ(chmod("files/kept", mode), 0);
         EXPECT_TRUE(ReplaceFileWhole("files/kept", {"new ", "bytes"}));
         EXPECT_EQ(ReadFile("files/kept"), "new bytes");
-        EXPECT_EQ(Mode("files/kept"), mode);
+        EXPECT_EQ(FileMode("files/kept"), mode);
     }
     const mode_t mask = umask(0);
     umask(mask);
     EXPECT_TRUE(ReplaceFileWhole("files/new", {"fresh"}));
     EXPECT_EQ(ReadFile("files/new"), "fresh");
-    EXPECT_EQ(Mode("files/new"), 0666u & ~mask);
+    EXPECT_EQ(FileMode("files/new"), 0666u & ~mask);
     EXPECT_EQ(FolderEntries("files"), (std::vector<std::string>{"kept", "new"}));
 }
 
@@ -139,7 +122,7 @@ TEST(ReplaceFileWhole, LeavesAFileItsOwnerMayNotWrite)
         EXPECT_FALSE(ReplaceFileWhole("files/pinned", {"new"}, &failure));
         EXPECT_STREQ(failure.step, "permission");
         EXPECT_EQ(failure.error, EACCES);
-        EXPECT_EQ(Mode("files/pinned"), mode);
+        EXPECT_EQ(FileMode("files/pinned"), mode);
         ASSERT_EQ(chmod("files/pinned", 0600), 0); // only to look inside, whoever runs the test
         EXPECT_EQ(ReadFile("files/pinned"), "old");
         EXPECT_EQ(FolderEntries("files"), std::vector<std::string>{"pinned"}) << "nothing is created";

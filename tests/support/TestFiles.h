@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -39,4 +42,22 @@ inline std::vector<uint8_t> FileBytes(const std::string& path)
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+/// The names of the entries of `folder`, in name order: for checking that nothing is left beside
+/// a file.
+inline std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+/// The permission bits of `path` (a link is followed); 0 when nothing is there.
+inline mode_t FileMode(const std::string& path)
+{
+    struct stat status{};
+    return stat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
 }
