@@ -84,7 +84,6 @@ TEST(ReadRegularFile, ReadsOnlyRegularFilesWithinTheLimit)
     }
 }
 
-
 // The rename put a new file in place of the old one, with the permission bits that a new file
 // gets: a private file became readable by all.
 TEST(ReplaceFileWhole, KeepsThePermissionBitsOfTheFileItReplaces)
