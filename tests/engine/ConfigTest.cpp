@@ -14,6 +14,7 @@
 #include "FileSizeLimit.h"
 #include "LogChannel.h"
 #include "LogWatch.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 namespace
@@ -38,6 +39,7 @@ std::vector<std::string> SettingsEntries()
 
 TEST(Config, MissingFileKeepsDefaultsAndSavesTheFourLines)
 {
+    const ScratchFolder folder;
     testing::internal::CaptureStdout();
     Config config;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: config.json\n");
@@ -50,6 +52,7 @@ TEST(Config, MissingFileKeepsDefaultsAndSavesTheFourLines)
 
 TEST(Config, ReadsWellFormedFiles)
 {
+    const ScratchFolder folder;
     struct Case
     {
         std::string text;
@@ -91,6 +94,7 @@ TEST(Config, ReadsWellFormedFiles)
 // it could.
 TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
 {
+    const ScratchFolder folder;
     const std::string keptBesideDefaults = "{\n \"fullscreen\": false,\n \"keep\": 1,\n \"resolutionScale\": 1.0\n}";
     struct Case
     {
@@ -147,6 +151,7 @@ TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
 // the same, as the node it is.
 TEST(Config, FilesThatAreNotRegularAreMovedAsideUnread)
 {
+    const ScratchFolder folder;
     const struct
     {
         const char* name;
@@ -177,6 +182,7 @@ TEST(Config, FilesThatAreNotRegularAreMovedAsideUnread)
 // came back writable; now it is left exactly as it is, refused or not.
 TEST(Config, AFileThatMayNotBeWrittenIsLeftAsItIs)
 {
+    const ScratchFolder folder;
     const std::string notSaved =
         "[Config.cpp:175]config.json may not be written (Permission denied), so the settings were not saved and the file there is unchanged.";
     const struct
@@ -210,6 +216,7 @@ TEST(Config, AFileThatMayNotBeWrittenIsLeftAsItIs)
 // Should a refused file not move aside, the defaults must not be written over it either.
 TEST(Config, ARefusedFileThatCannotMoveAsideIsNotOverwritten)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directories("config.json.refused/taken");
     WriteFile("config.json", "{\"fullscreen\": true,}");
     LogWatch warnings(WarningLog);
@@ -230,6 +237,7 @@ TEST(Config, ARefusedFileThatCannotMoveAsideIsNotOverwritten)
 // indented past it, so that the start after refused it and every member was lost two starts on.
 TEST(Config, WhatASaveWritesTheNextStartReadsBack)
 {
+    const ScratchFolder folder;
     // Written compact, as a save of a long document writes it, so that only indentation could
     // push it over.
     const auto compact = [](const std::string& member, const nlohmann::json& value, uint64_t bytes) {
@@ -276,6 +284,7 @@ TEST(Config, WhatASaveWritesTheNextStartReadsBack)
 // Even without indentation a document can outgrow the file it was read from; then the file stays.
 TEST(Config, ASaveTooLongForAnyFormLeavesTheFile)
 {
+    const ScratchFolder folder;
     std::string text = "{\"n\": [1e5";
     while (text.size() < Config::MaxFileBytes - 10)
         text += ",1e5";
@@ -294,6 +303,7 @@ TEST(Config, ASaveTooLongForAnyFormLeavesTheFile)
 // and left it empty or cut.
 TEST(Config, SaveReplacesTheFileWholeOrNotAtAll)
 {
+    const ScratchFolder folder;
     const std::string old = "{\"fullscreen\": true, \"notes\": \"" + std::string(5000, 'n') + "\"}";
     WriteFile("config.json", old);
     Config config;
@@ -315,6 +325,7 @@ TEST(Config, SaveReplacesTheFileWholeOrNotAtAll)
 
 TEST(Config, SaveKeepsOtherMembersAndRoundTrips)
 {
+    const ScratchFolder folder;
     WriteFile("config.json", "{\"volume\": {\"music\": 0.5}, \"fullscreen\": true, \"resolutionScale\": 1}");
     Config config;
     ASSERT_TRUE(config.fullscreen);

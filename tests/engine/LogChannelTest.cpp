@@ -8,6 +8,7 @@
 
 #include "LogChannel.h"
 #include "ScopedTimer.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "TypedKeyOnTerminal.h"
 
@@ -50,6 +51,7 @@ TEST(LogChannel, GlobalChannelsWriteTheirFilesAndEchoWithTags)
 
 TEST(LogChannel, FileIsTruncatedWhenTheChannelIsMade)
 {
+    const ScratchFolder folder;
     {
         std::ofstream earlier("Probe_log.txt");
         earlier << "a line from the previous run\n";
@@ -63,6 +65,7 @@ TEST(LogChannel, FileIsTruncatedWhenTheChannelIsMade)
 
 TEST(LogChannel, EmptyAndUnendedLines)
 {
+    const ScratchFolder folder;
     LogChannel probe("Lines", true, false);
     testing::internal::CaptureStdout();
     probe.EndMessage();
@@ -77,6 +80,7 @@ TEST(LogChannel, EmptyAndUnendedLines)
 
 TEST(LogChannel, HistoryKeepsEveryLineInOrder)
 {
+    const ScratchFolder folder;
     LogChannel probe("History", false, false);
     for (int i = 0; i < 17; ++i)
     {
@@ -92,6 +96,7 @@ TEST(LogChannel, HistoryKeepsEveryLineInOrder)
 
 TEST(LogChannel, UnopenableFileStillKeepsHistory)
 {
+    const ScratchFolder folder;
     LogChannel probe("no-such-folder/Lost", false, false);
     probe << "kept";
     probe.EndMessage();
