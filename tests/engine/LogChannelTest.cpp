@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FileSizeLimit.h"
 #include "LogChannel.h"
 #include "ScopedTimer.h"
 #include "ScratchFolder.h"
@@ -101,6 +102,30 @@ TEST(LogChannel, UnopenableFileStillKeepsHistory)
     probe << "kept";
     probe.EndMessage();
     EXPECT_EQ(LastLine(probe), "kept");
+}
+
+// A line that did not fit on a full disk left the file's stream failed, and the console's when it
+// was a file, so that the channel dropped every later line there for the rest of the game.
+TEST(LogChannel, ALineThatDidNotFitDoesNotSilenceTheNextOnes)
+{
+    const ScratchFolder folder;
+    LogChannel probe("Full", true, false);
+    probe << "before";
+    probe.EndMessage();
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(WithFileSizeLimit(16, [&] {
+        probe << std::string(100, 'x');
+        probe.EndMessage();
+    }));
+    probe << "after";
+    probe.EndMessage();
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(console.starts_with("[FULL]xxx")) << console;
+    EXPECT_TRUE(console.ends_with("\n[FULL]after\n")) << console;
+    const std::string file = ReadFile("Full_log.txt");
+    EXPECT_TRUE(file.starts_with("before\n")) << file;
+    EXPECT_TRUE(file.ends_with("\nafter\n")) << file;
+    EXPECT_EQ(probe.GetHistory().count, 3u);
 }
 
 TEST(LogChannel, ErrorLineDoesNotWaitWithoutATerminal)
