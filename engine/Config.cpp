@@ -8,6 +8,8 @@
 #include <set>
 #include <string_view>
 
+#include <sys/stat.h>
+
 #include "LogChannel.h"
 #include "Utilities.h"
 
@@ -18,6 +20,24 @@ void ReportRefused(const std::string& fault, const std::string& outcome)
 {
     WarningLog << LogLocation(__FILE__, 35) << Config::FileName << ' ' << fault << "; the default settings are used" << outcome << '.';
     WarningLog.EndMessage();
+}
+
+// Why what stands at `Config::RefusedFileName` may not be replaced, as the end of a sentence;
+// empty when it may (nothing there counts). A link is judged by what it leads to.
+std::string RefusedFileKept()
+{
+    struct stat status{};
+    if (stat(Config::RefusedFileName, &status) != 0)
+        return std::string();
+    // Worded as the failed move of a file onto a folder always was.
+    if (S_ISDIR(status.st_mode))
+        return std::string("it could not be moved to ") + Config::RefusedFileName + " (" + std::strerror(EISDIR) + ")";
+    if (!S_ISREG(status.st_mode))
+        return std::string(Config::RefusedFileName) + " may not be replaced (it is not a regular file)";
+    int refusal = 0;
+    if (!MayReplaceFile(Config::RefusedFileName, &refusal))
+        return std::string(Config::RefusedFileName) + " may not be replaced (" + std::strerror(refusal) + ")";
+    return std::string();
 }
 
 // `fault` finishes a sentence that begins with the file's name.
@@ -61,6 +81,15 @@ Config::Config()
     if (!MayReplaceFile(FileName, &refusal))
     {
         ReportRefused(fault, std::string(", and the file was left where it is, since it may not be replaced (") + std::strerror(refusal) + ")");
+        return;
+    }
+    // The file kept aside before is the player's as much as this one: one whose owner took the
+    // write permission off it, or anything but a regular file, is not replaced. This one then
+    // stays where it is, as when the move fails, and no save may write the defaults over it.
+    if (const std::string kept = RefusedFileKept(); !kept.empty())
+    {
+        refusedFileInPlace = true;
+        ReportRefused(fault, ", and the file was left where it is, since " + kept);
         return;
     }
     if (std::rename(FileName, RefusedFileName) != 0)

@@ -35,7 +35,9 @@ public:
     /// long, unreadable, or text that `Parse` refuses) keeps them too, is moved to
     /// `RefusedFileName` (replacing one there) before anything can write the defaults over it,
     /// and is reported with one `WarningLog` line that says where it went. One that may not be
-    /// replaced (`MayReplaceFile`) is left where it is, and the line says so.
+    /// replaced (`MayReplaceFile`) is left where it is, and the line says so. So is one that
+    /// cannot be moved aside because what stands at `RefusedFileName` is not to be replaced
+    /// either (by the same rule, or because it is not a regular file); `Save` then leaves it too.
     Config();
 
     /// Replaces the settings with those in `text`, the contents of a settings file. Text that is

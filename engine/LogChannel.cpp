@@ -37,10 +37,22 @@ void LogChannel::WriteLine()
 {
     std::string text = lineBuffer.str();
     history.PushBack(text);
+    // A write that failed once (a full disk) leaves the stream failed, and every later line would
+    // be dropped with it, long after the disk has room again. A file that never opened stays
+    // silent.
+    if (file.is_open() && !file.good())
+        file.clear();
     file << text << '\n';
     file.flush();
     if (echo)
     {
+        // The same for the console, when it is a file of its own (output sent to a file). What
+        // did not fit of the failed line is lost there, so the next one starts a line of its own.
+        if (!std::cout.good())
+        {
+            std::cout.clear();
+            std::cout << '\n';
+        }
         std::cout << '[' << name << ']' << text << '\n';
         std::cout.flush();
     }

@@ -30,6 +30,8 @@ public:
 
     /// Ends the current line: keeps it in the history, writes it to the file (flushed), echoes it
     /// when the channel echoes, empties the buffer and, on a pausing channel, waits for a key.
+    /// A write to the file or the console that fails (a full disk) costs only that line there:
+    /// the next line is written again.
     void EndMessage();
 
     /// Ends the current line as `EndMessage` does but never waits for a key, whatever the channel:

@@ -14,6 +14,7 @@
 #include "ByteBlob.h"
 #include "FileSizeLimit.h"
 #include "LogChannel.h"
+#include "ScratchFolder.h"
 #include "SerialisableString.h"
 #include "TestFiles.h"
 
@@ -67,6 +68,7 @@ TEST(ByteBlob, ValuesAreWrittenLittleEndianAndCounted)
 
 TEST(ByteBlob, ReadsBackWhatWasWritten)
 {
+    const ScratchFolder folder;
     ByteBlob written;
     written.WriteHeader();
     written.WriteU32(77);
@@ -88,6 +90,7 @@ TEST(ByteBlob, ReadsBackWhatWasWritten)
 
 TEST(ByteBlob, MisuseRaisesTheThreeTextsAndChangesNothing)
 {
+    const ScratchFolder folder;
     ByteBlob writing;
     writing.WriteHeader();
     try
@@ -130,6 +133,7 @@ TEST(ByteBlob, MisuseRaisesTheThreeTextsAndChangesNothing)
 
 TEST(ByteBlob, HeaderOnlyFileLoadsButHoldsNothing)
 {
+    const ScratchFolder folder;
     WriteBytes("empty.blob", PlainHeader);
     ByteBlob blob;
     ASSERT_TRUE(blob.ReadFromFile("empty.blob"));
@@ -140,6 +144,7 @@ TEST(ByteBlob, HeaderOnlyFileLoadsButHoldsNothing)
 
 TEST(ByteBlob, InvalidFilesAreRefusedAndLogged)
 {
+    const ScratchFolder folder;
     struct Case
     {
         const char* name;
@@ -171,6 +176,7 @@ TEST(ByteBlob, InvalidFilesAreRefusedAndLogged)
 
 TEST(ByteBlob, CheckTypeConsumesOnlyAMatch)
 {
+    const ScratchFolder folder;
     WriteBytes("tags.blob", {0x98, 0xBE, 0x6F, 0x35, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 9, 9, 9});
     ByteBlob blob;
     ASSERT_TRUE(blob.ReadFromFile("tags.blob"));
@@ -197,6 +203,7 @@ void FillBlob(ByteBlob& blob, uint32_t payload, uint8_t value)
 
 TEST(ByteBlob, WritingReplacesTheFileWholeAndLeavesNothingBeside)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("saves");
     WriteBytes("saves/level.lrl", std::vector<uint8_t>(5000, 0x11));
     ByteBlob blob;
@@ -209,6 +216,7 @@ TEST(ByteBlob, WritingReplacesTheFileWholeAndLeavesNothingBeside)
 
 TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("saves");
     std::filesystem::create_directory("saves/taken.lrl");
     WriteBytes("saves/level.lrl", {1, 2, 3});
@@ -255,6 +263,7 @@ TEST(ByteBlob, AFailedWriteKeepsTheOldFileAndIsLogged)
 
 TEST(ByteBlob, AFullDiskKeepsTheOldFile)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("saves");
     const std::vector<uint8_t> old(300, 0x44);
     WriteBytes("saves/level.lrl", old);
@@ -272,6 +281,7 @@ TEST(ByteBlob, AFullDiskKeepsTheOldFile)
 
 TEST(ByteBlob, AReadOnlyFolderKeepsTheOldFile)
 {
+    const ScratchFolder folder;
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind the superuser";
     std::filesystem::create_directory("locked");
@@ -288,6 +298,7 @@ TEST(ByteBlob, AReadOnlyFolderKeepsTheOldFile)
 
 TEST(ByteBlob, CompressAndDecompressRoundTrip)
 {
+    const ScratchFolder folder;
     ByteBlob blob;
     FillCompressible(blob, 5000);
     const std::vector<uint8_t> plain = Bytes(blob);
@@ -442,6 +453,7 @@ TEST(ByteBlob, ArraysAreWrittenAsTheirValuesWouldBeOneByOne)
 
 TEST(SerialisableString, StoresLengthThenBytes)
 {
+    const ScratchFolder folder;
     struct Case
     {
         std::string text;
@@ -470,6 +482,7 @@ TEST(SerialisableString, StoresLengthThenBytes)
 
 TEST(SerialisableString, RefusesOtherTagsAndOverlongLengths)
 {
+    const ScratchFolder folder;
     // Tag 5, then a string record whose length claims far more bytes than the file holds.
     WriteBytes("bad-string.blob", {0x98, 0xBE, 0x6F, 0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                   5, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 'h', 'i'});

@@ -14,6 +14,7 @@
 #include "FileSizeLimit.h"
 #include "LogChannel.h"
 #include "LogWatch.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 namespace
@@ -38,6 +39,7 @@ std::vector<std::string> SettingsEntries()
 
 TEST(Config, MissingFileKeepsDefaultsAndSavesTheFourLines)
 {
+    const ScratchFolder folder;
     testing::internal::CaptureStdout();
     Config config;
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: config.json\n");
@@ -50,6 +52,7 @@ TEST(Config, MissingFileKeepsDefaultsAndSavesTheFourLines)
 
 TEST(Config, ReadsWellFormedFiles)
 {
+    const ScratchFolder folder;
     struct Case
     {
         std::string text;
@@ -91,6 +94,7 @@ TEST(Config, ReadsWellFormedFiles)
 // it could.
 TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
 {
+    const ScratchFolder folder;
     const std::string keptBesideDefaults = "{\n \"fullscreen\": false,\n \"keep\": 1,\n \"resolutionScale\": 1.0\n}";
     struct Case
     {
@@ -147,6 +151,7 @@ TEST(Config, MalformedFilesKeepDefaultsWithOneWarning)
 // the same, as the node it is.
 TEST(Config, FilesThatAreNotRegularAreMovedAsideUnread)
 {
+    const ScratchFolder folder;
     const struct
     {
         const char* name;
@@ -177,6 +182,7 @@ TEST(Config, FilesThatAreNotRegularAreMovedAsideUnread)
 // came back writable; now it is left exactly as it is, refused or not.
 TEST(Config, AFileThatMayNotBeWrittenIsLeftAsItIs)
 {
+    const ScratchFolder folder;
     const std::string notSaved =
         "[Config.cpp:175]config.json may not be written (Permission denied), so the settings were not saved and the file there is unchanged.";
     const struct
@@ -210,6 +216,7 @@ TEST(Config, AFileThatMayNotBeWrittenIsLeftAsItIs)
 // Should a refused file not move aside, the defaults must not be written over it either.
 TEST(Config, ARefusedFileThatCannotMoveAsideIsNotOverwritten)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directories("config.json.refused/taken");
     WriteFile("config.json", "{\"fullscreen\": true,}");
     LogWatch warnings(WarningLog);
@@ -226,10 +233,73 @@ TEST(Config, ARefusedFileThatCannotMoveAsideIsNotOverwritten)
     EXPECT_EQ(ReadFile("config.json"), "{\"fullscreen\": true,}");
 }
 
+// A refused file kept aside earlier is the player's too: one they pinned by taking the write
+// permission off it, or anything that is not a regular file, is never replaced by the next refused
+// file (the move aside was a plain rename, which needs only the folder's permission and left the
+// pinned file writable). The new one then stays where it is, and no save writes over it.
+TEST(Config, ARefusedFileKeptAsideIsReplacedOnlyWhenItMayBe)
+{
+    const ScratchFolder folder;
+    const std::string earlier = "{\"fullscreen\": maybe}";
+    const std::string player = "{\"fullscreen\": true,}";
+    const std::string leftInPlace = "; the default settings are used, and the file was left where it is, since ";
+    const std::string notSaved = "[Config.cpp:164]config.json still holds the refused file, which could not be moved to config.json.refused, so "
+                                 "the settings were not saved and the file there is unchanged.";
+    const struct
+    {
+        const char* what;
+        std::function<void()> make; // what stands at config.json.refused
+        std::string outcome;        // empty: the file is moved aside
+    } cases[] = {
+        {"nothing", [] {}, ""},
+        {"a writable file", [&] { WriteFile("config.json.refused", earlier); }, ""},
+        {"a read-only file",
+         [&] {
+             WriteFile("config.json.refused", earlier);
+             ASSERT_EQ(chmod("config.json.refused", 0444), 0);
+         },
+         "config.json.refused may not be replaced (Permission denied)."},
+        {"a folder", [] { std::filesystem::create_directories("config.json.refused/taken"); },
+         "it could not be moved to config.json.refused (Is a directory)."},
+        {"a named pipe", [] { ASSERT_EQ(mkfifo("config.json.refused", 0644), 0); },
+         "config.json.refused may not be replaced (it is not a regular file)."},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all("config.json");
+        std::filesystem::remove_all("config.json.refused");
+        c.make();
+        const std::filesystem::file_type standing = std::filesystem::symlink_status("config.json.refused").type();
+        WriteFile("config.json", player);
+        LogWatch warnings(WarningLog);
+        Config config;
+        config.Save();
+        config.Save();
+        if (c.outcome.empty())
+        {
+            EXPECT_EQ(warnings.Lines(), std::vector<std::string>{"[Config.cpp:35]config.json is not valid JSON" + MovedAside});
+            EXPECT_EQ(ReadFile("config.json.refused"), player);
+            EXPECT_EQ(ReadFile("config.json"), DefaultFile);
+            continue;
+        }
+        EXPECT_EQ(warnings.Lines(), (std::vector<std::string>{"[Config.cpp:35]config.json is not valid JSON" + leftInPlace + c.outcome, notSaved, notSaved}));
+        EXPECT_EQ(ReadFile("config.json"), player);
+        EXPECT_EQ(std::filesystem::symlink_status("config.json.refused").type(), standing);
+        if (standing == std::filesystem::file_type::regular)
+        {
+            EXPECT_EQ(ReadFile("config.json.refused"), earlier);
+            EXPECT_EQ(FileMode("config.json.refused"), 0444u);
+        }
+    }
+    EXPECT_EQ(SettingsEntries(), (std::vector<std::string>{"config.json", "config.json.refused"}));
+}
+
 // Whatever start-up writes, the next start must read back. A file near the limit used to be saved
 // indented past it, so that the start after refused it and every member was lost two starts on.
 TEST(Config, WhatASaveWritesTheNextStartReadsBack)
 {
+    const ScratchFolder folder;
     // Written compact, as a save of a long document writes it, so that only indentation could
     // push it over.
     const auto compact = [](const std::string& member, const nlohmann::json& value, uint64_t bytes) {
@@ -276,6 +346,7 @@ TEST(Config, WhatASaveWritesTheNextStartReadsBack)
 // Even without indentation a document can outgrow the file it was read from; then the file stays.
 TEST(Config, ASaveTooLongForAnyFormLeavesTheFile)
 {
+    const ScratchFolder folder;
     std::string text = "{\"n\": [1e5";
     while (text.size() < Config::MaxFileBytes - 10)
         text += ",1e5";
@@ -294,6 +365,7 @@ TEST(Config, ASaveTooLongForAnyFormLeavesTheFile)
 // and left it empty or cut.
 TEST(Config, SaveReplacesTheFileWholeOrNotAtAll)
 {
+    const ScratchFolder folder;
     const std::string old = "{\"fullscreen\": true, \"notes\": \"" + std::string(5000, 'n') + "\"}";
     WriteFile("config.json", old);
     Config config;
@@ -315,6 +387,7 @@ TEST(Config, SaveReplacesTheFileWholeOrNotAtAll)
 
 TEST(Config, SaveKeepsOtherMembersAndRoundTrips)
 {
+    const ScratchFolder folder;
     WriteFile("config.json", "{\"volume\": {\"music\": 0.5}, \"fullscreen\": true, \"resolutionScale\": 1}");
     Config config;
     ASSERT_TRUE(config.fullscreen);

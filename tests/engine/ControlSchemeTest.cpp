@@ -11,6 +11,7 @@
 #include "ControlScheme.h"
 #include "InputNames.h"
 #include "LogChannel.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 namespace
@@ -79,6 +80,7 @@ TEST(ControlScheme, NewSchemeHasFiveEmptyLists)
 
 TEST(ControlScheme, DefaultsAreSavedAsSevenLinesAndReadBackUnchanged)
 {
+    const ScratchFolder folder;
     const ControlScheme defaults = ControlScheme::MakeDefault();
     ExpectScheme(defaults, DefaultNames);
     EXPECT_EQ(defaults.jump[0], (InputBinding{InputDevice::Key, 87}));
@@ -96,6 +98,7 @@ TEST(ControlScheme, DefaultsAreSavedAsSevenLinesAndReadBackUnchanged)
 
 TEST(ControlScheme, SaveWritesEveryActionInFileOrderWithNamesOrInvalid)
 {
+    const ScratchFolder folder;
     ControlScheme scheme;
     scheme.rotateRight.PushBack({InputDevice::Controller, 11});
     scheme.rotateLeft.PushBack({InputDevice::Mouse, 2});
@@ -124,6 +127,7 @@ TEST(ControlScheme, SaveWritesEveryActionInFileOrderWithNamesOrInvalid)
 
 TEST(ControlScheme, LoadReportsEachMalformedLineAndKeepsTheRest)
 {
+    const ScratchFolder folder;
     const std::string longName(1 << 20, 'a');
     const struct
     {
@@ -172,6 +176,7 @@ TEST(ControlScheme, LoadReportsEachMalformedLineAndKeepsTheRest)
 
 TEST(ControlScheme, UnopenableFileIsReportedAndGivesNoBindings)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("a folder");
     for (const std::string path : {"missing.txt", "a folder", "no/such/folder/controls.txt", ""})
     {

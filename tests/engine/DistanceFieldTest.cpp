@@ -10,6 +10,7 @@
 #include "DistanceField.h"
 #include "Font.h"
 #include "GlyphBitmap.h"
+#include "ScratchFolder.h"
 
 namespace
 {
@@ -50,6 +51,7 @@ void ExpectMatchesReference(const GlyphBitmap& bitmap, uint32_t spread)
 // Real glyph outlines from a font that is certainly installed, rendered small.
 std::vector<GlyphBitmap> RenderDejaVu(const std::string& codes, uint32_t pixelHeight, uint32_t padding)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directories("Fonts");
     std::filesystem::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "Fonts/DejaVuSans.ttf",
                                std::filesystem::copy_options::overwrite_existing);

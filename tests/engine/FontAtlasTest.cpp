@@ -6,6 +6,7 @@
 #include "ByteBlob.h"
 #include "FontAtlas.h"
 #include "GlyphBitmap.h"
+#include "ScratchFolder.h"
 #include "Texture.h"
 
 namespace
@@ -106,6 +107,7 @@ TEST(FontAtlas, HalvingTakesTheTruncatedMeanOfEachBlock)
 // partway through one.
 TEST(FontAtlas, AtlasFileIsADeflatedBlobThatTheTextureLoaderAccepts)
 {
+    const ScratchFolder folder;
     const std::pair<uint32_t, uint32_t> sizes[] = {{64, 32}, {2048, 2048}, {1536, 1024}};
     std::filesystem::create_directories("Fonts");
     for (const auto& [atlasWidth, atlasHeight] : sizes)

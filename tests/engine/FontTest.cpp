@@ -13,6 +13,7 @@
 #include "Font.h"
 #include "LogChannel.h"
 #include "LogWatch.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "Texture.h"
 
@@ -41,6 +42,7 @@ Font::BuildSettings SmallBuild()
 
 TEST(Font, MetaFileHasOneLineOfACodeAndNineFloatsPerGlyphInCodeOrder)
 {
+    const ScratchFolder folder;
     Font font;
     font.glyphs[66] = Glyph{0.5f, 0.25f, 0.0625f, 1.0f, 0.4375f, 0.95f, 1.45f, 1.7f, 0.37f};
     font.glyphs[32] = Glyph{0.00012207031f, 1.2345678e-05f, 1234567.0f, 0, 0, 0, 0, 0, 0.333333343f};
@@ -59,6 +61,7 @@ TEST(Font, MetaFileHasOneLineOfACodeAndNineFloatsPerGlyphInCodeOrder)
 
 TEST(Font, ReadingMetaStopsAtTheFirstIncompleteRecord)
 {
+    const ScratchFolder folder;
     const std::string good = "65 0 0 0.1 0.1 0 0.5 0.25 0.5 0.3\n";
     const struct
     {
@@ -100,6 +103,7 @@ TEST(Font, ReadingMetaStopsAtTheFirstIncompleteRecord)
 
 TEST(Font, BuildWritesBothCacheFilesAndKeepsThePlacedGlyphs)
 {
+    const ScratchFolder folder;
     InstallDejaVu("DejaVuSans.ttf");
     // Ten codes the font has and 85 it lacks (private use): 95 asked for, 10 built.
     Font font;
@@ -193,6 +197,7 @@ TEST(Font, BuildWritesBothCacheFilesAndKeepsThePlacedGlyphs)
 
 TEST(Font, OpenTypeFileIsOpenedWhenThereIsNoTrueTypeFile)
 {
+    const ScratchFolder folder;
     InstallDejaVu("Other.otf");
     Font font;
     font.RequestCodes('a', 'c');
@@ -208,6 +213,7 @@ TEST(Font, OpenTypeFileIsOpenedWhenThereIsNoTrueTypeFile)
 
 TEST(Font, FailedBuildLogsWhyAndKeepsTheGlyphsAskedFor)
 {
+    const ScratchFolder folder;
     InstallDejaVu("DejaVuSans.ttf");
     Font::BuildSettings noAtlas = SmallBuild();
     noAtlas.atlasWidth = 0;
@@ -246,6 +252,7 @@ TEST(Font, FailedBuildLogsWhyAndKeepsTheGlyphsAskedFor)
 
 TEST(Font, RunningOutOfAtlasSpaceWarnsAndKeepsThePlacedGlyphs)
 {
+    const ScratchFolder folder;
     InstallDejaVu("DejaVuSans.ttf");
     Font::BuildSettings cramped = SmallBuild();
     cramped.atlasWidth = 128;

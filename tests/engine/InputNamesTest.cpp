@@ -8,6 +8,7 @@
 
 #include "InputNames.h"
 #include "LogChannel.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 namespace
@@ -151,6 +152,7 @@ TEST(InputNameTables, HoldEveryNameOnceInBothDirections)
 
 TEST(WriteControlInfo, ListsEveryNameAtItsLine)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directories("Data");
     {
         // An earlier, longer file must not leave its tail behind.
@@ -189,6 +191,7 @@ TEST(WriteControlInfo, ListsEveryNameAtItsLine)
 
 TEST(WriteControlInfo, WithoutTheDataFolderWritesNothingAndReportsNothing)
 {
+    const ScratchFolder folder;
     std::filesystem::remove_all("Data");
     const uint32_t errorsBefore = ErrorLog.GetHistory().count;
     WriteControlInfo();

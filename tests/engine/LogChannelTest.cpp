@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "FileSizeLimit.h"
 #include "LogChannel.h"
 #include "ScopedTimer.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "TypedKeyOnTerminal.h"
 
@@ -50,6 +52,7 @@ TEST(LogChannel, GlobalChannelsWriteTheirFilesAndEchoWithTags)
 
 TEST(LogChannel, FileIsTruncatedWhenTheChannelIsMade)
 {
+    const ScratchFolder folder;
     {
         std::ofstream earlier("Probe_log.txt");
         earlier << "a line from the previous run\n";
@@ -63,6 +66,7 @@ TEST(LogChannel, FileIsTruncatedWhenTheChannelIsMade)
 
 TEST(LogChannel, EmptyAndUnendedLines)
 {
+    const ScratchFolder folder;
     LogChannel probe("Lines", true, false);
     testing::internal::CaptureStdout();
     probe.EndMessage();
@@ -77,6 +81,7 @@ TEST(LogChannel, EmptyAndUnendedLines)
 
 TEST(LogChannel, HistoryKeepsEveryLineInOrder)
 {
+    const ScratchFolder folder;
     LogChannel probe("History", false, false);
     for (int i = 0; i < 17; ++i)
     {
@@ -92,10 +97,35 @@ TEST(LogChannel, HistoryKeepsEveryLineInOrder)
 
 TEST(LogChannel, UnopenableFileStillKeepsHistory)
 {
+    const ScratchFolder folder;
     LogChannel probe("no-such-folder/Lost", false, false);
     probe << "kept";
     probe.EndMessage();
     EXPECT_EQ(LastLine(probe), "kept");
+}
+
+// A line that did not fit on a full disk left the file's stream failed, and the console's when it
+// was a file, so that the channel dropped every later line there for the rest of the game.
+TEST(LogChannel, ALineThatDidNotFitDoesNotSilenceTheNextOnes)
+{
+    const ScratchFolder folder;
+    LogChannel probe("Full", true, false);
+    probe << "before";
+    probe.EndMessage();
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(WithFileSizeLimit(16, [&] {
+        probe << std::string(100, 'x');
+        probe.EndMessage();
+    }));
+    probe << "after";
+    probe.EndMessage();
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(console.starts_with("[FULL]xxx")) << console;
+    EXPECT_TRUE(console.ends_with("\n[FULL]after\n")) << console;
+    const std::string file = ReadFile("Full_log.txt");
+    EXPECT_TRUE(file.starts_with("before\n")) << file;
+    EXPECT_TRUE(file.ends_with("\nafter\n")) << file;
+    EXPECT_EQ(probe.GetHistory().count, 3u);
 }
 
 TEST(LogChannel, ErrorLineDoesNotWaitWithoutATerminal)

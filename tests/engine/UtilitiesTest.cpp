@@ -13,11 +13,13 @@
 #include <gtest/gtest.h>
 
 #include "LogChannel.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "Utilities.h"
 
 TEST(LoadFileToString, AddsALineFeedAfterEveryLine)
 {
+    const ScratchFolder folder;
     const struct
     {
         const char* contents;
@@ -37,6 +39,7 @@ TEST(LoadFileToString, AddsALineFeedAfterEveryLine)
 
 TEST(LoadFileToString, MissingFileIsReportedOnStandardOutput)
 {
+    const ScratchFolder folder;
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadFileToString("missing.txt"), "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error loading file: missing.txt\n");
@@ -46,6 +49,7 @@ TEST(LoadFileToString, MissingFileIsReportedOnStandardOutput)
 // for good and a device may never end.
 TEST(ReadRegularFile, ReadsOnlyRegularFilesWithinTheLimit)
 {
+    const ScratchFolder folder;
     WriteFile("small.txt", "abc");
     WriteFile("limit.txt", std::string(100, 'x'));
     WriteFile("over.txt", std::string(101, 'x'));
@@ -88,6 +92,7 @@ TEST(ReadRegularFile, ReadsOnlyRegularFilesWithinTheLimit)
 // gets: a private file became readable by all.
 TEST(ReplaceFileWhole, KeepsThePermissionBitsOfTheFileItReplaces)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("files");
     for (const mode_t mode : {0600, 0640, 0755})
     {
@@ -110,6 +115,7 @@ TEST(ReplaceFileWhole, KeepsThePermissionBitsOfTheFileItReplaces)
 // failed there; the superuser passes every permission check but this one.
 TEST(ReplaceFileWhole, LeavesAFileItsOwnerMayNotWrite)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("files");
     for (const mode_t mode : {0444, 0400, 0000, 0577})
     {
@@ -131,6 +137,7 @@ TEST(ReplaceFileWhole, LeavesAFileItsOwnerMayNotWrite)
 
 TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("listing");
     for (const char* name : {"a.fsd", "A.FSD", "a.fsd.bak", ".fsd", "b.vsd", "c.fsd"})
         WriteFile(std::string("listing/") + name, "x");
@@ -145,6 +152,7 @@ TEST(ListDirectory, MatchesTheExactExtensionInNameOrder)
 
 TEST(ListDirectory, MissingFolderGivesEmptyListAndIsLogged)
 {
+    const ScratchFolder folder;
     const uint32_t errorsBefore = ErrorLog.GetHistory().count;
     const uint32_t before = WarningLog.GetHistory().count;
     EXPECT_EQ(ListDirectory("no-such-folder", "lrl").count, 0u);

@@ -5,6 +5,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
+#include "FolderAsFound.h"
 #include "FrameBuffer.h"
 #include "GLTestWindow.h"
 #include "Mesh.h"
@@ -15,6 +16,7 @@
 
 TEST(BaseShaders, ShapeFillsAddUpCoverage)
 {
+    const FolderAsFound runtimeTree;
     GLTestWindow window;
     FrameBuffer target(ComponentHalfFloat, 1);
     GLTestWindow::DrawInto(target, 8, 8, glm::vec4(0, 0, 0, 0));
@@ -42,6 +44,7 @@ TEST(BaseShaders, ShapeFillsAddUpCoverage)
 
 TEST(BaseShaders, PostProcessCoversTheTargetWithUvsRisingUpward)
 {
+    const FolderAsFound runtimeTree;
     GLTestWindow window;
     std::filesystem::create_directories("Data/Probe");
     std::ofstream("Data/Probe/Uvs.fsd") << "#version 450\nin vec2 uvs;\nout vec4 colour;\nvoid main() { colour = vec4(uvs, 0.0, 1.0); }\n";

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "ControlScheme.h"
+#include "FolderAsFound.h"
 
 namespace
 {
@@ -62,6 +63,7 @@ bool WaitForHeld(const DynArray<InputBinding>& bindings, GLFWwindow* window, boo
 
 TEST(IsAnyBindingHeldInAWindow, DefaultBindingsFollowRealKeysAndButtons)
 {
+    const FolderAsFound runtimeTree;
     ControlsTestWindow test;
     ASSERT_NE(test.window, nullptr);
     ASSERT_TRUE(Xdotool("mousemove 100 100"));
@@ -102,6 +104,7 @@ TEST(IsAnyBindingHeldInAWindow, DefaultBindingsFollowRealKeysAndButtons)
 
 TEST(IsAnyBindingHeldInAWindow, UnboundAndUnknownInputsAreNeverHeld)
 {
+    const FolderAsFound runtimeTree;
     ControlsTestWindow test;
     ASSERT_NE(test.window, nullptr);
     ASSERT_TRUE(Xdotool("mousemove 100 100"));

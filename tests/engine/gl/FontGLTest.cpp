@@ -10,6 +10,7 @@
 
 #include "ByteBlob.h"
 #include "DistanceField.h"
+#include "FolderAsFound.h"
 #include "Font.h"
 #include "FontAtlas.h"
 #include "FrameBuffer.h"
@@ -55,6 +56,7 @@ std::vector<uint16_t> AtlasTexels(const Font& font, GLint& width, GLint& height,
 class FontGL : public testing::Test
 {
 protected:
+    FolderAsFound runtimeTree; // the font files and caches a test writes go with it
     GLTestWindow window;
 };
 } // namespace
@@ -313,6 +315,7 @@ TEST_F(FontGL, AtlasReadAheadIsTheCachedOneUnlessTheCacheIsBuiltAgain)
     Font first;
     first.RequestCodes('A', 'Z');
     LoadSmall(first, "Small");
+    ASSERT_TRUE(first.HasAtlas());
     GLint width = 0, height = 0, format = 0;
     const std::vector<uint16_t> cachedTexels = AtlasTexels(first, width, height, format);
 

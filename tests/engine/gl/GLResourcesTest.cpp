@@ -9,6 +9,7 @@
 #include <stb_image_write.h>
 
 #include "ByteBlob.h"
+#include "FolderAsFound.h"
 #include "FrameBuffer.h"
 #include "GLTestWindow.h"
 #include "LineRenderer.h"
@@ -46,6 +47,7 @@ void WriteAtlas(const std::string& name, uint32_t width, uint32_t height, uint32
 class GLResources : public testing::Test
 {
 protected:
+    FolderAsFound runtimeTree; // the images, atlases and shaders a test writes go with it
     GLTestWindow window;
 };
 } // namespace

@@ -7,6 +7,7 @@
 #include <imgui.h>
 #include <imgui_impl_glfw.h>
 
+#include "FolderAsFound.h"
 #include "GameBase.h"
 #include "LogChannel.h"
 
@@ -49,6 +50,7 @@ bool HistoryHas(const LogChannel& channel, const std::string& line)
 
 TEST(GameBase, OpensItsWindowAndFallsBackToSixtyHertzOnAVirtualDisplay)
 {
+    const FolderAsFound runtimeTree;
     RecordingGame game;
     ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure();
     // The virtual display reports 0 Hz: the rate is still logged, then replaced.
@@ -73,6 +75,7 @@ TEST(GameBase, OpensItsWindowAndFallsBackToSixtyHertzOnAVirtualDisplay)
 
 TEST(GameBase, StepFixesTimeAspectMouseAndResizesEveryFrame)
 {
+    const FolderAsFound runtimeTree;
     RecordingGame game;
     ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure();
     game.camera.centreX = 3.0f;
@@ -100,6 +103,7 @@ TEST(GameBase, StepFixesTimeAspectMouseAndResizesEveryFrame)
 
 TEST(GameBase, WindowEventsReachTheHandlersThroughTheUserInterfaceCallbacks)
 {
+    const FolderAsFound runtimeTree;
     RecordingGame game;
     ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure();
     GLFWwindow* window = game.window;

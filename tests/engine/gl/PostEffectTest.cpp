@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
+#include "FolderAsFound.h"
 #include "FrameBuffer.h"
 #include "GLTestWindow.h"
 #include "LogWatch.h"
@@ -88,6 +89,7 @@ protected:
     }
 
     static constexpr uint32_t Side = 8;
+    FolderAsFound runtimeTree; // the effects, images and shaders a test writes go with it
     GLTestWindow window;
     std::unique_ptr<FrameBuffer> colour, font, shapes, magnetism, target;
     FrameBuffer* channelList[4] = {};
