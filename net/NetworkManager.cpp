@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <fstream>
+#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +50,14 @@ PlayerNetState StateOf(const Player& player)
     state.brakeHeld = player.brakeHeld ? 1 : 0;
     state.fangHeld = player.fangHeld ? 1 : 0;
     return state;
+}
+
+std::string AddressText(const ENetAddress& address)
+{
+    char text[64] = {};
+    if (enet_address_get_host_ip(&address, text, sizeof(text)) != 0)
+        return "an unknown address";
+    return text;
 }
 } // namespace
 
@@ -120,7 +129,10 @@ ClientResponseAction NetworkManager::Update()
     }
 
     if (role == NetworkRole::Server && host != nullptr)
+    {
+        DropPeersThatNeverJoined();
         HandshakeGuard::ShortenHandshakes(*host);
+    }
     if (role == NetworkRole::Server && level == nullptr)
         TidyLobby();
     return result;
@@ -687,6 +699,30 @@ void NetworkManager::SendOwnState()
     }
 }
 
+void NetworkManager::DropPeersThatNeverJoined()
+{
+    const double now = LogRateLimit::Now();
+    for (auto entry = peers.begin(); entry != peers.end();)
+    {
+        const PeerInfo& info = entry->second;
+        if (!info.connected || info.playerNumber >= 0 || now - info.connectedAt < joinDeadline)
+        {
+            ++entry;
+            continue;
+        }
+        ENetPeer* peer = entry->first;
+        const std::string from = AddressText(peer->address);
+        // At once, so that the slot is free for the next request; it was never announced, so
+        // nobody hears of it and no number moves.
+        enet_peer_disconnect_now(peer, 0);
+        entry = peers.erase(entry);
+        std::ostringstream line;
+        line << LogLocation(__FILE__, 615) << "Dropped a connection from " << from << " that sent no join record within "
+             << joinDeadline << " seconds.";
+        connectionLog.Write(WarningLog, line.str());
+    }
+}
+
 void NetworkManager::HandleConnect(ENetPeer* peer)
 {
     if (lobbyState == LobbyState::Hosting)
@@ -696,7 +732,9 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
         const auto stale = peers.find(peer);
         if (stale != peers.end() && !stale->second.connected)
             peers.erase(stale);
-        peers.emplace(peer, PeerInfo{});
+        PeerInfo fresh;
+        fresh.connectedAt = LogRateLimit::Now();
+        peers.emplace(peer, fresh);
         enet_peer_timeout(peer, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
     }
     else if (lobbyState == LobbyState::Connecting)

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -438,4 +439,64 @@ TEST_F(HostilePeers, ConnectionsThatComeAndGoWriteAFewLinesAndTheLobbyGoesOn)
     NetworkManager& cy = Join("Cy");
     EXPECT_EQ(cy.ownPlayerNumber, 3);
     EXPECT_TRUE(Holds(Lines(*ada), "Cy has joined the server."));
+}
+
+TEST_F(HostilePeers, AJoinRecordWithinTheDeadlineKeepsTheConnectionInTheLobbyAndDuringALevel)
+{
+    server.joinDeadline = 2.0;
+    for (const bool duringLevel : {false, true})
+    {
+        SCOPED_TRACE(duringLevel ? "during a level" : "in the lobby");
+        if (duringLevel)
+            PlayTogether();
+        const uint32_t hostLines = server.messages.count;
+        LogWatch warnings(WarningLog);
+        BareHost joiner(server.host->address.port);
+        BareHost silent(server.host->address.port);
+        ASSERT_TRUE(joiner.Ready() && silent.Ready());
+
+        // One sends its join record as the game's client does, on its connect event.
+        ENetPeer* joining = joiner.Connect();
+        ASSERT_TRUE(Pump([&] {
+            joiner.Service();
+            return joiner.connects == 1;
+        }));
+        SendRaw(joining, BytesOf(JoinAs("Dee")));
+        ASSERT_TRUE(Pump([&] {
+            joiner.Service();
+            return server.messages.count > hostLines;
+        }));
+        EXPECT_EQ(Lines(server).back(), "Dee has joined the server.");
+
+        // The other, connected later, never does; once the host drops it, the joiner's deadline
+        // is long past.
+        silent.Connect();
+        ASSERT_TRUE(Pump([&] {
+            joiner.Service();
+            silent.Service();
+            return silent.disconnects == 1;
+        }));
+        Settle();
+        joiner.Service();
+        EXPECT_EQ(joiner.disconnects, 0);
+        EXPECT_EQ(silent.connects, 1);
+        ASSERT_EQ(server.peers.size(), 3u);
+        const auto dee = std::find_if(server.peers.begin(), server.peers.end(),
+                                      [](const auto& entry) { return entry.second.name == "Dee"; });
+        ASSERT_NE(dee, server.peers.end());
+        EXPECT_EQ(dee->second.playerNumber, 3);
+        EXPECT_EQ(server.messages.count, hostLines + 1) << "the silent connection was never announced";
+        EXPECT_EQ(warnings.Lines().size(), 1u);
+        EXPECT_TRUE(warnings.Saw("that sent no join record within 2 seconds."));
+
+        if (!duringLevel)
+        {
+            // Dee leaves, and the next round starts from the lobby of Ada and Bo.
+            enet_peer_disconnect(joining, 0);
+            ASSERT_TRUE(Pump([&] {
+                joiner.Service();
+                return server.peers.size() == 2;
+            }));
+        }
+    }
 }
