@@ -318,6 +318,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         }
         info.name = CleanText(record.name);
         info.playerNumber = FreePlayerNumber(from);
+        HandshakeGuard::ClearAwaitingJoin(*from);
         AddMessage(info.name + " has joined the server.");
 
         WelcomePacket welcome;
@@ -715,6 +716,7 @@ void NetworkManager::DropPeersThatNeverJoined()
         // At once, so that the slot is free for the next request; it was never announced, so
         // nobody hears of it and no number moves.
         enet_peer_disconnect_now(peer, 0);
+        HandshakeGuard::ClearAwaitingJoin(*peer);
         entry = peers.erase(entry);
         std::ostringstream line;
         line << LogLocation(__FILE__, 615) << "Dropped a connection from " << from << " that sent no join record within "
@@ -725,6 +727,8 @@ void NetworkManager::DropPeersThatNeverJoined()
 
 void NetworkManager::HandleConnect(ENetPeer* peer)
 {
+    // The slot may have held a peer before: whatever the library left in its `data` goes.
+    HandshakeGuard::ClearAwaitingJoin(*peer);
     if (lobbyState == LobbyState::Hosting)
     {
         connectionLog.Write(InfoLog, "A new client connected!");
@@ -734,7 +738,9 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
             peers.erase(stale);
         PeerInfo fresh;
         fresh.connectedAt = LogRateLimit::Now();
-        peers.emplace(peer, fresh);
+        const auto entry = peers.emplace(peer, fresh).first;
+        if (entry->second.playerNumber < 0)
+            HandshakeGuard::MarkAwaitingJoin(*peer);
         enet_peer_timeout(peer, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
     }
     else if (lobbyState == LobbyState::Connecting)
@@ -759,6 +765,7 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
 
 void NetworkManager::HandleDisconnect(ENetPeer* peer)
 {
+    HandshakeGuard::ClearAwaitingJoin(*peer);
     const auto entry = peers.find(peer);
     if (level != nullptr)
     {
