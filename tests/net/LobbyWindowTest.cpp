@@ -67,6 +67,10 @@ protected:
         if (window == nullptr)
             return ImVec2(-1.0f, -1.0f);
         const ImGuiID id = ImHashStr(label, 0, window->ID);
+        // Off the window first: an item that a click left under the mouse would still count as
+        // hovered in the first frame of the search, wherever it starts.
+        ImGui::GetIO().MousePos = ImVec2(window->Pos.x - 100.0f, window->Pos.y - 100.0f);
+        Frames(2);
         for (float y = window->Pos.y; y < window->Pos.y + window->Size.y; y += 3.0f)
         {
             const ImVec2 at(window->Pos.x + 14.0f, y);
