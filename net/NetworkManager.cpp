@@ -1,10 +1,12 @@
 #include "NetworkManager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include <box2d/b2_body.h>
@@ -50,6 +52,41 @@ PlayerNetState StateOf(const Player& player)
     state.brakeHeld = player.brakeHeld ? 1 : 0;
     state.fangHeld = player.fangHeld ? 1 : 0;
     return state;
+}
+
+int LastSocketError()
+{
+#if defined(_WIN32)
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+// Why a host cannot be bound to `port`: the library keeps the system's answer to itself, so a
+// plain socket is bound as the library binds its host (every address, no address reuse) to hear
+// it. `fallback`, the error left over from the library's own attempt, serves when the port is
+// free again by now.
+std::string WhyPortCannotOpen(uint16_t port, int fallback)
+{
+    int error = 0;
+    const ENetSocket probe = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+    if (probe == ENET_SOCKET_NULL)
+    {
+        error = LastSocketError();
+    }
+    else
+    {
+        ENetAddress any{};
+        any.host = ENET_HOST_ANY;
+        any.port = port;
+        if (enet_socket_bind(probe, &any) < 0)
+            error = LastSocketError();
+        enet_socket_destroy(probe);
+    }
+    if (error == 0)
+        error = fallback;
+    return error != 0 ? std::system_category().message(error) : std::string("the system gave no reason");
 }
 
 std::string AddressText(const ENetAddress& address)
@@ -146,13 +183,25 @@ void NetworkManager::StartServer()
 
     address.host = ENET_HOST_ANY;
     address.port = port;
+    errno = 0;
     host = enet_host_create(&address, MaxClients, ChannelCount, 0, 0);
     if (host == nullptr)
     {
+        const int libraryError = errno;
+        // Said before the line that waits for a key, so that the reason is on the console while
+        // it waits; the lobby's set-up page shows it too, and "Create server!" can be tried again.
+        std::ostringstream failure;
+        failure << "The server could not open UDP port " << port << ": " << WhyPortCannotOpen(port, libraryError)
+                << ". Another program (a second copy of the game, say) may hold it; " << PortSetting
+                << " picks another port.";
+        serverFailure = failure.str();
+        WarningLog << LogLocation(__FILE__, 614) << serverFailure;
+        WarningLog.EndMessage();
         ErrorLog << LogLocation(__FILE__, 147) << "Failed to create server.";
         ErrorLog.EndMessage();
         return;
     }
+    serverFailure.clear();
     LimitHost();
     // Strangers' connection requests are answered on the host's side alone: a client's host
     // has nobody to guard against.
@@ -618,6 +667,7 @@ void NetworkManager::LeaveLobby()
 {
     Shutdown();
     lobbyState = LobbyState::ChooseRole;
+    serverFailure.clear();
 }
 
 bool NetworkManager::CanChooseLevel(const std::string& levelName) const

@@ -115,6 +115,9 @@ public:
     /// Seconds that a server gives a connected peer to send its join record; `JoinDeadlineSeconds`
     /// in the game, shorter in tests.
     double joinDeadline = JoinDeadlineSeconds;
+    /// Why the last `StartServer` could not open its port, as the lobby's set-up page shows it
+    /// under "Create server!"; empty after a start that worked and once that page is left.
+    std::string serverFailure;
     /// How many lines about what peers sent reach the log: 10 in any 5 seconds.
     LogRateLimit dropLog{10, 5.0};
     /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
@@ -149,7 +152,8 @@ public:
     ClientResponseAction Update();
 
     /// Becomes the server on `port` with `playerNameEntry` and `lobbyNameEntry`, and reads the
-    /// public address. A failure is logged and changes nothing else.
+    /// public address. A failure is logged, with the port and the system's reason on
+    /// `WarningLog` and in `serverFailure`, and changes nothing else.
     void StartServer();
     /// Stops being the server: every client is told at once, then the host goes.
     void CloseServer();
