@@ -42,14 +42,9 @@ bool IsConnectRequest(const enet_uint8* data, size_t length, bool checksummed)
     return (command & ENET_PROTOCOL_COMMAND_MASK) == ENET_PROTOCOL_COMMAND_CONNECT;
 }
 
-size_t HandshakesFrom(const ENetHost& host, enet_uint32 address)
-{
-    size_t count = 0;
-    for (size_t i = 0; i < host.peerCount; ++i)
-        if (InHandshake(host.peers[i]) && host.peers[i].address.host == address)
-            ++count;
-    return count;
-}
+// What a peer's `data` points at while its join record is still to come: an address of the
+// guard's own, which nothing else can hand the library.
+char awaitingJoin;
 } // namespace
 
 int ENET_CALLBACK HandshakeGuard::Intercept(ENetHost* host, ENetEvent*)
@@ -57,9 +52,37 @@ int ENET_CALLBACK HandshakeGuard::Intercept(ENetHost* host, ENetEvent*)
     if (host == nullptr ||
         !IsConnectRequest(host->receivedData, host->receivedDataLength, host->checksum != nullptr))
         return 0;
-    // By address alone: one machine can open any number of sockets. Connected peers do not count,
-    // since several players may share an address behind one router.
-    return HandshakesFrom(*host, host->receivedAddress.host) >= MaxHandshakesPerAddress ? 1 : 0;
+    // By address alone: one machine can open any number of sockets. Players who have joined do
+    // not count, since several may share an address behind one router.
+    return SlotsBeforeJoining(*host, host->receivedAddress.host) >= MaxHandshakesPerAddress ? 1 : 0;
+}
+
+size_t HandshakeGuard::SlotsBeforeJoining(const ENetHost& host, enet_uint32 address)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < host.peerCount; ++i)
+    {
+        const ENetPeer& peer = host.peers[i];
+        if (peer.address.host == address && (InHandshake(peer) || IsAwaitingJoin(peer)))
+            ++count;
+    }
+    return count;
+}
+
+void HandshakeGuard::MarkAwaitingJoin(ENetPeer& peer)
+{
+    peer.data = &awaitingJoin;
+}
+
+void HandshakeGuard::ClearAwaitingJoin(ENetPeer& peer)
+{
+    if (peer.data == &awaitingJoin)
+        peer.data = nullptr;
+}
+
+bool HandshakeGuard::IsAwaitingJoin(const ENetPeer& peer)
+{
+    return peer.state == ENET_PEER_STATE_CONNECTED && peer.data == &awaitingJoin;
 }
 
 void HandshakeGuard::ShortenHandshakes(ENetHost& host)

@@ -1,9 +1,12 @@
 #include "NetworkManager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <fstream>
+#include <sstream>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include <box2d/b2_body.h>
@@ -49,6 +52,49 @@ PlayerNetState StateOf(const Player& player)
     state.brakeHeld = player.brakeHeld ? 1 : 0;
     state.fangHeld = player.fangHeld ? 1 : 0;
     return state;
+}
+
+int LastSocketError()
+{
+#if defined(_WIN32)
+    return WSAGetLastError();
+#else
+    return errno;
+#endif
+}
+
+// Why a host cannot be bound to `port`: the library keeps the system's answer to itself, so a
+// plain socket is bound as the library binds its host (every address, no address reuse) to hear
+// it. `fallback`, the error left over from the library's own attempt, serves when the port is
+// free again by now.
+std::string WhyPortCannotOpen(uint16_t port, int fallback)
+{
+    int error = 0;
+    const ENetSocket probe = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+    if (probe == ENET_SOCKET_NULL)
+    {
+        error = LastSocketError();
+    }
+    else
+    {
+        ENetAddress any{};
+        any.host = ENET_HOST_ANY;
+        any.port = port;
+        if (enet_socket_bind(probe, &any) < 0)
+            error = LastSocketError();
+        enet_socket_destroy(probe);
+    }
+    if (error == 0)
+        error = fallback;
+    return error != 0 ? std::system_category().message(error) : std::string("the system gave no reason");
+}
+
+std::string AddressText(const ENetAddress& address)
+{
+    char text[64] = {};
+    if (enet_address_get_host_ip(&address, text, sizeof(text)) != 0)
+        return "an unknown address";
+    return text;
 }
 } // namespace
 
@@ -120,7 +166,10 @@ ClientResponseAction NetworkManager::Update()
     }
 
     if (role == NetworkRole::Server && host != nullptr)
+    {
+        DropPeersThatNeverJoined();
         HandshakeGuard::ShortenHandshakes(*host);
+    }
     if (role == NetworkRole::Server && level == nullptr)
         TidyLobby();
     return result;
@@ -134,13 +183,25 @@ void NetworkManager::StartServer()
 
     address.host = ENET_HOST_ANY;
     address.port = port;
+    errno = 0;
     host = enet_host_create(&address, MaxClients, ChannelCount, 0, 0);
     if (host == nullptr)
     {
+        const int libraryError = errno;
+        // Said before the line that waits for a key, so that the reason is on the console while
+        // it waits; the lobby's set-up page shows it too, and "Create server!" can be tried again.
+        std::ostringstream failure;
+        failure << "The server could not open UDP port " << port << ": " << WhyPortCannotOpen(port, libraryError)
+                << ". Another program (a second copy of the game, say) may hold it; " << PortSetting
+                << " picks another port.";
+        serverFailure = failure.str();
+        WarningLog << LogLocation(__FILE__, 614) << serverFailure;
+        WarningLog.EndMessage();
         ErrorLog << LogLocation(__FILE__, 147) << "Failed to create server.";
         ErrorLog.EndMessage();
         return;
     }
+    serverFailure.clear();
     LimitHost();
     // Strangers' connection requests are answered on the host's side alone: a client's host
     // has nobody to guard against.
@@ -306,6 +367,7 @@ ClientResponseAction NetworkManager::HandleServerPacket(uint32_t type, const uin
         }
         info.name = CleanText(record.name);
         info.playerNumber = FreePlayerNumber(from);
+        HandshakeGuard::ClearAwaitingJoin(*from);
         AddMessage(info.name + " has joined the server.");
 
         WelcomePacket welcome;
@@ -605,6 +667,7 @@ void NetworkManager::LeaveLobby()
 {
     Shutdown();
     lobbyState = LobbyState::ChooseRole;
+    serverFailure.clear();
 }
 
 bool NetworkManager::CanChooseLevel(const std::string& levelName) const
@@ -687,8 +750,35 @@ void NetworkManager::SendOwnState()
     }
 }
 
+void NetworkManager::DropPeersThatNeverJoined()
+{
+    const double now = LogRateLimit::Now();
+    for (auto entry = peers.begin(); entry != peers.end();)
+    {
+        const PeerInfo& info = entry->second;
+        if (!info.connected || info.playerNumber >= 0 || now - info.connectedAt < joinDeadline)
+        {
+            ++entry;
+            continue;
+        }
+        ENetPeer* peer = entry->first;
+        const std::string from = AddressText(peer->address);
+        // At once, so that the slot is free for the next request; it was never announced, so
+        // nobody hears of it and no number moves.
+        enet_peer_disconnect_now(peer, 0);
+        HandshakeGuard::ClearAwaitingJoin(*peer);
+        entry = peers.erase(entry);
+        std::ostringstream line;
+        line << LogLocation(__FILE__, 615) << "Dropped a connection from " << from << " that sent no join record within "
+             << joinDeadline << " seconds.";
+        connectionLog.Write(WarningLog, line.str());
+    }
+}
+
 void NetworkManager::HandleConnect(ENetPeer* peer)
 {
+    // The slot may have held a peer before: whatever the library left in its `data` goes.
+    HandshakeGuard::ClearAwaitingJoin(*peer);
     if (lobbyState == LobbyState::Hosting)
     {
         connectionLog.Write(InfoLog, "A new client connected!");
@@ -696,7 +786,11 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
         const auto stale = peers.find(peer);
         if (stale != peers.end() && !stale->second.connected)
             peers.erase(stale);
-        peers.emplace(peer, PeerInfo{});
+        PeerInfo fresh;
+        fresh.connectedAt = LogRateLimit::Now();
+        const auto entry = peers.emplace(peer, fresh).first;
+        if (entry->second.playerNumber < 0)
+            HandshakeGuard::MarkAwaitingJoin(*peer);
         enet_peer_timeout(peer, TimeoutLimit, TimeoutMinimumMs, TimeoutMaximumMs);
     }
     else if (lobbyState == LobbyState::Connecting)
@@ -721,6 +815,7 @@ void NetworkManager::HandleConnect(ENetPeer* peer)
 
 void NetworkManager::HandleDisconnect(ENetPeer* peer)
 {
+    HandshakeGuard::ClearAwaitingJoin(*peer);
     const auto entry = peers.find(peer);
     if (level != nullptr)
     {

@@ -42,6 +42,9 @@ struct PeerInfo
     /// False once the connection was lost during a level: the entry keeps the number taken until
     /// the level ends, and goes when the lobby is back.
     bool connected = true;
+    /// When the connection was made, in seconds of `LogRateLimit::Now`; a server gives a peer
+    /// `NetworkManager::joinDeadline` from then to send its join record.
+    double connectedAt = 0.0;
 };
 
 /// Multiplayer over ENet: one machine hosts a lobby (the server, player 0) and up to 16 others
@@ -73,6 +76,10 @@ public:
     static constexpr int32_t StateSendInterval = 3;
     /// Lobby lines kept; beyond this the oldest go, so that a chat flood cannot grow the list.
     static constexpr uint32_t MaxMessages = 512;
+    /// Seconds a connected peer has to send its join record before the host drops it. The game's
+    /// own client sends it on its connect event; this leaves it ample time to arrive over a link
+    /// that loses a few datagrams, while a connection that never joins frees its slot soon.
+    static constexpr double JoinDeadlineSeconds = 5.0;
 
     char serverAddressEntry[20] = {}; ///< the lobby's "ipEntry" field (at most 19 characters)
     char playerNameEntry[64] = {};    ///< "nameEntry" (at most 63)
@@ -105,6 +112,12 @@ public:
     uint16_t port = DefaultPort;
     /// `Update` calls made while a host existed.
     int32_t frameCounter = 0;
+    /// Seconds that a server gives a connected peer to send its join record; `JoinDeadlineSeconds`
+    /// in the game, shorter in tests.
+    double joinDeadline = JoinDeadlineSeconds;
+    /// Why the last `StartServer` could not open its port, as the lobby's set-up page shows it
+    /// under "Create server!"; empty after a start that worked and once that page is left.
+    std::string serverFailure;
     /// How many lines about what peers sent reach the log: 10 in any 5 seconds.
     LogRateLimit dropLog{10, 5.0};
     /// How many lobby lines are copied to `InfoLog`: 30 in any 10 seconds, which no conversation
@@ -139,7 +152,8 @@ public:
     ClientResponseAction Update();
 
     /// Becomes the server on `port` with `playerNameEntry` and `lobbyNameEntry`, and reads the
-    /// public address. A failure is logged and changes nothing else.
+    /// public address. A failure is logged, with the port and the system's reason on
+    /// `WarningLog` and in `serverFailure`, and changes nothing else.
     void StartServer();
     /// Stops being the server: every client is told at once, then the host goes.
     void CloseServer();
@@ -244,6 +258,9 @@ private:
     void DrawChatEntry();
 
     void SendOwnState();
+    /// Server: disconnects every connected peer that has not sent its join record within
+    /// `joinDeadline`, which frees its slot at once.
+    void DropPeersThatNeverJoined();
     void HandleConnect(ENetPeer* peer);
     void HandleDisconnect(ENetPeer* peer);
     ClientResponseAction HandleServerPacket(uint32_t type, const uint8_t* data, size_t length, ENetPeer* from);

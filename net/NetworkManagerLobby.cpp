@@ -36,12 +36,18 @@ void NetworkManager::DrawLobby()
         if (ImGui::Button("Create server!"))
         {
             StartServer();
-            lobbyState = LobbyState::Hosting;
+            // A lobby that nobody could join is no lobby: the page stays, says why, and the
+            // button can be tried again.
+            if (role == NetworkRole::Server)
+                lobbyState = LobbyState::Hosting;
         }
+        if (!serverFailure.empty())
+            ImGui::TextWrapped("%s", serverFailure.c_str());
         if (ImGui::Button("Back"))
         {
             lobbyState = LobbyState::ChooseRole;
             std::memset(lobbyNameEntry, 0, sizeof(lobbyNameEntry));
+            serverFailure.clear();
         }
         break;
     case LobbyState::SetUpJoin:

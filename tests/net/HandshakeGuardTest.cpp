@@ -16,9 +16,10 @@ using namespace net_testing;
 
 namespace
 {
-constexpr enet_uint32 Crowded = 0x0100007F; // already at the cap of handshakes
-constexpr enet_uint32 Busy = 0x0200007F;    // a handshake short of it, and players in the lobby
-constexpr enet_uint32 Quiet = 0x0300007F;   // nothing under way
+constexpr enet_uint32 Crowded = 0x0100007F;  // already at the cap of handshakes
+constexpr enet_uint32 Busy = 0x0200007F;     // a handshake short of it, and players in the lobby
+constexpr enet_uint32 Quiet = 0x0300007F;    // nothing under way
+constexpr enet_uint32 Unjoined = 0x0400007F; // at the cap with connections yet to join
 
 std::vector<uint8_t> WithPeerID(std::vector<uint8_t> bytes, enet_uint16 peerID)
 {
@@ -68,7 +69,7 @@ struct DatagramCase
 };
 } // namespace
 
-TEST(HandshakeGuard, TakesConnectionRequestsOnlyFromAnAddressWithItsFillOfHandshakes)
+TEST(HandshakeGuard, TakesConnectionRequestsOnlyFromAnAddressWithItsFillOfSlotsBeforeJoining)
 {
     const std::vector<uint8_t> request = ConnectRequest(7);
     const enet_uint16 sentTime = ENET_PROTOCOL_HEADER_FLAG_SENT_TIME;
@@ -80,6 +81,7 @@ TEST(HandshakeGuard, TakesConnectionRequestsOnlyFromAnAddressWithItsFillOfHandsh
         {"a request to a host with checksums", Crowded, WithChecksum(request), true, true},
         {"a request from an address a handshake short", Busy, request, false},
         {"a request from an address with nothing under way", Quiet, request, false},
+        {"a request from an address whose connections have not joined", Unjoined, request, true},
         {"an empty datagram", Crowded, {}, false},
         {"half a peer ID", Crowded, Cut(request, 1), false},
         {"a header alone", Crowded, Cut(request, sizeof(ENetProtocolHeader)), false},
@@ -93,12 +95,17 @@ TEST(HandshakeGuard, TakesConnectionRequestsOnlyFromAnAddressWithItsFillOfHandsh
     };
 
     // Crowded has its fill of handshakes in every state of one; Busy is a handshake short, beside
-    // peers in every other state, which are no handshakes the host is waiting on.
+    // peers in every other state, which are no handshakes the host is waiting on, and beside
+    // peers whose mark of a join to come outlived their connection, which the library leaves in
+    // a slot it resets. Unjoined has one handshake and its other slots taken by connections that
+    // have not sent their join record.
     std::vector<ENetPeer> peers;
-    const auto add = [&](enet_uint32 address, ENetPeerState state) {
+    const auto add = [&](enet_uint32 address, ENetPeerState state, bool awaitingJoin = false) {
         ENetPeer& peer = peers.emplace_back();
         peer.address.host = address;
         peer.state = state;
+        if (awaitingJoin)
+            HandshakeGuard::MarkAwaitingJoin(peer);
     };
     const ENetPeerState handshakes[] = {ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, ENET_PEER_STATE_CONNECTION_PENDING,
                                         ENET_PEER_STATE_CONNECTION_SUCCEEDED};
@@ -109,7 +116,17 @@ TEST(HandshakeGuard, TakesConnectionRequestsOnlyFromAnAddressWithItsFillOfHandsh
     for (ENetPeerState other : {ENET_PEER_STATE_CONNECTING, ENET_PEER_STATE_CONNECTED, ENET_PEER_STATE_DISCONNECT_LATER,
                                 ENET_PEER_STATE_DISCONNECTING, ENET_PEER_STATE_ACKNOWLEDGING_DISCONNECT,
                                 ENET_PEER_STATE_ZOMBIE, ENET_PEER_STATE_DISCONNECTED})
+    {
         add(Busy, other);
+        if (other != ENET_PEER_STATE_CONNECTED)
+            add(Busy, other, true);
+    }
+    add(Unjoined, ENET_PEER_STATE_CONNECTION_PENDING);
+    for (size_t i = 0; i + 1 < HandshakeGuard::MaxHandshakesPerAddress; ++i)
+        add(Unjoined, ENET_PEER_STATE_CONNECTED, true);
+    // One that has joined since, as the game clears the mark on taking its join record.
+    add(Busy, ENET_PEER_STATE_CONNECTED, true);
+    HandshakeGuard::ClearAwaitingJoin(peers.back());
     const auto host = std::make_unique<ENetHost>();
     host->peers = peers.data();
     host->peerCount = peers.size();

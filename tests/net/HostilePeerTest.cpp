@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -139,6 +141,80 @@ private:
     ENetHost* host;
     ENetAddress lobby{};
 };
+
+/// One machine's stock client of the library, on a loopback address of its own, that keeps
+/// `wanted` connections to the lobby open, opening at most `atOnce` at a time and reopening each
+/// one that the host drops, and never says a word of the game.
+class SilentCrowd
+{
+public:
+    int drops = 0; ///< connections made and then lost
+
+    SilentCrowd(const char* from, uint16_t port, size_t wanted, size_t atOnce) : wanted(wanted), atOnce(atOnce)
+    {
+        ENetAddress bound{};
+        enet_address_set_host(&bound, from);
+        source = bound.host;
+        host = enet_host_create(&bound, wanted, 2, 0, 0);
+        enet_address_set_host(&lobby, "127.0.0.1");
+        lobby.port = port;
+    }
+    ~SilentCrowd()
+    {
+        if (host != nullptr)
+            enet_host_destroy(host);
+    }
+    SilentCrowd(const SilentCrowd&) = delete;
+    SilentCrowd& operator=(const SilentCrowd&) = delete;
+
+    bool Ready() const { return host != nullptr; }
+    enet_uint32 Source() const { return source; }
+
+    /// Handles whatever has arrived, then opens connections up to what it wants.
+    void Service()
+    {
+        ENetEvent event;
+        while (enet_host_service(host, &event, 0) > 0)
+        {
+            drops += event.type == ENET_EVENT_TYPE_DISCONNECT ? 1 : 0;
+            if (event.type == ENET_EVENT_TYPE_RECEIVE)
+                enet_packet_destroy(event.packet);
+        }
+        size_t open = 0;
+        size_t attempts = 0;
+        for (size_t i = 0; i < host->peerCount; ++i)
+        {
+            open += host->peers[i].state != ENET_PEER_STATE_DISCONNECTED ? 1 : 0;
+            attempts += host->peers[i].state == ENET_PEER_STATE_CONNECTING ? 1 : 0;
+        }
+        for (; open < wanted && attempts < atOnce; ++open, ++attempts)
+            enet_host_connect(host, &lobby, 2, 0);
+    }
+
+private:
+    ENetHost* host = nullptr;
+    ENetAddress lobby{};
+    enet_uint32 source = 0;
+    size_t wanted;
+    size_t atOnce;
+};
+
+/// The slots of `host` that peers from `address` hold, whatever their state.
+size_t SlotsHeldFrom(const ENetHost& host, enet_uint32 address)
+{
+    size_t held = 0;
+    for (size_t i = 0; i < host.peerCount; ++i)
+        held += host.peers[i].state != ENET_PEER_STATE_DISCONNECTED && host.peers[i].address.host == address ? 1 : 0;
+    return held;
+}
+
+size_t LinesStartingWith(const std::vector<std::string>& lines, const std::string& start)
+{
+    size_t count = 0;
+    for (const std::string& line : lines)
+        count += line.rfind(start, 0) == 0 ? 1 : 0;
+    return count;
+}
 
 enum class Route
 {
@@ -438,4 +514,152 @@ TEST_F(HostilePeers, ConnectionsThatComeAndGoWriteAFewLinesAndTheLobbyGoesOn)
     NetworkManager& cy = Join("Cy");
     EXPECT_EQ(cy.ownPlayerNumber, 3);
     EXPECT_TRUE(Holds(Lines(*ada), "Cy has joined the server."));
+}
+
+// Left alone, one machine holds every slot with connections that it keeps serviced but never
+// joins, and neither the lobby nor any other player hears of them.
+TEST_F(HostilePeers, SilentConnectionsFromOneAddressHoldAFewSlotsAndAPlayerStillJoins)
+{
+    server.joinDeadline = 0.5;
+    // Lines for the crowd's first connections and a drop or two, far fewer than its comings and
+    // goings.
+    server.connectionLog = LogRateLimit(6, 600.0, "connections and disconnections");
+    const uint32_t hostLines = server.messages.count;
+    LogWatch info(InfoLog);
+    LogWatch warnings(WarningLog);
+    SilentCrowd crowd("127.0.0.3", server.host->address.port, NetworkManager::MaxClients, 4);
+    ASSERT_TRUE(crowd.Ready());
+    size_t mostHeld = 0;
+    const auto frame = [&] {
+        crowd.Service();
+        mostHeld = std::max(mostHeld, SlotsHeldFrom(*server.host, crowd.Source()));
+    };
+
+    // The crowd fills what it may and is dropped again, more than once.
+    ASSERT_TRUE(Pump([&] {
+        frame();
+        return crowd.drops >= 2 * static_cast<int>(HandshakeGuard::MaxHandshakesPerAddress);
+    }, 30.0)) << crowd.drops << " drops";
+
+    // A player from another address is welcomed meanwhile.
+    NetworkManager& cy = *clients.emplace_back(std::make_unique<NetworkManager>());
+    CopyText(cy.playerNameEntry, "Cy");
+    cy.port = server.host->address.port;
+    ASSERT_TRUE(cy.Join("127.0.0.1"));
+    cy.lobbyState = LobbyState::Connecting;
+    ASSERT_TRUE(Pump([&] {
+        frame();
+        return cy.ownPlayerNumber > 0 || cy.lobbyState == LobbyState::SetUpJoin;
+    }));
+    EXPECT_EQ(cy.ownPlayerNumber, 3);
+    Settle();
+    EXPECT_LE(mostHeld, HandshakeGuard::MaxHandshakesPerAddress);
+
+    // Whoever had joined was never touched, and nothing of the crowd reached the lobby.
+    EXPECT_EQ(ada->ownPlayerNumber, 1);
+    EXPECT_EQ(bo->ownPlayerNumber, 2);
+    EXPECT_EQ(ada->role, NetworkRole::Client);
+    EXPECT_EQ(bo->role, NetworkRole::Client);
+    std::vector<int32_t> numbers;
+    for (const auto& [peer, entry] : server.peers)
+        if (entry.playerNumber > 0)
+            numbers.push_back(entry.playerNumber);
+    std::sort(numbers.begin(), numbers.end());
+    EXPECT_EQ(numbers, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(server.messages.count, hostLines + 1);
+    EXPECT_EQ(Lines(server).back(), "Cy has joined the server.");
+
+    const std::vector<std::string> drops = warnings.Lines();
+    EXPECT_GE(LinesStartingWith(drops, "[NetworkManager.cpp:615]Dropped a connection from 127.0.0.3 that sent no join record within 0.5 seconds."), 1u);
+    EXPECT_LE(drops.size() + LinesStartingWith(info.Lines(), "A new client connected!") +
+                  LinesStartingWith(info.Lines(), "Someone disconnected!"),
+              6u);
+}
+
+TEST_F(HostilePeers, AJoinRecordWithinTheDeadlineKeepsTheConnectionInTheLobbyAndDuringALevel)
+{
+    server.joinDeadline = 2.0;
+    for (const bool duringLevel : {false, true})
+    {
+        SCOPED_TRACE(duringLevel ? "during a level" : "in the lobby");
+        if (duringLevel)
+            PlayTogether();
+        const uint32_t hostLines = server.messages.count;
+        LogWatch warnings(WarningLog);
+        BareHost joiner(server.host->address.port);
+        BareHost silent(server.host->address.port);
+        ASSERT_TRUE(joiner.Ready() && silent.Ready());
+
+        // One sends its join record as the game's client does, on its connect event.
+        ENetPeer* joining = joiner.Connect();
+        ASSERT_TRUE(Pump([&] {
+            joiner.Service();
+            return joiner.connects == 1;
+        }));
+        SendRaw(joining, BytesOf(JoinAs("Dee")));
+        ASSERT_TRUE(Pump([&] {
+            joiner.Service();
+            return server.messages.count > hostLines;
+        }));
+        EXPECT_EQ(Lines(server).back(), "Dee has joined the server.");
+
+        // The other, connected later, never does; once the host drops it, the joiner's deadline
+        // is long past.
+        silent.Connect();
+        ASSERT_TRUE(Pump([&] {
+            joiner.Service();
+            silent.Service();
+            return silent.disconnects == 1;
+        }));
+        Settle();
+        joiner.Service();
+        EXPECT_EQ(joiner.disconnects, 0);
+        EXPECT_EQ(silent.connects, 1);
+        ASSERT_EQ(server.peers.size(), 3u);
+        const auto dee = std::find_if(server.peers.begin(), server.peers.end(),
+                                      [](const auto& entry) { return entry.second.name == "Dee"; });
+        ASSERT_NE(dee, server.peers.end());
+        EXPECT_EQ(dee->second.playerNumber, 3);
+        EXPECT_EQ(server.messages.count, hostLines + 1) << "the silent connection was never announced";
+        EXPECT_EQ(warnings.Lines().size(), 1u);
+        EXPECT_TRUE(warnings.Saw("that sent no join record within 2 seconds."));
+
+        if (!duringLevel)
+        {
+            // Dee leaves, and the next round starts from the lobby of Ada and Bo.
+            enet_peer_disconnect(joining, 0);
+            ASSERT_TRUE(Pump([&] {
+                joiner.Service();
+                return server.peers.size() == 2;
+            }));
+        }
+    }
+}
+
+// Several players behind one router: more at once than one address may have under way, and a
+// full lobby after them.
+TEST_F(HostilePeers, ManyPlayersFromOneAddressJoiningAtOnceAllGetIn)
+{
+    std::vector<NetworkManager*> crowd;
+    for (int i = 3; i <= NetworkManager::MaxClients; ++i)
+    {
+        NetworkManager& client = *clients.emplace_back(std::make_unique<NetworkManager>());
+        CopyText(client.playerNameEntry, "P" + std::to_string(i));
+        client.port = server.host->address.port;
+        ASSERT_TRUE(client.Join("127.0.0.1"));
+        client.lobbyState = LobbyState::Connecting;
+        crowd.push_back(&client);
+    }
+    const auto welcomed = [&] {
+        return std::all_of(crowd.begin(), crowd.end(), [](const NetworkManager* c) { return c->ownPlayerNumber > 0; });
+    };
+    ASSERT_TRUE(Pump(welcomed, 30.0));
+    std::vector<int32_t> numbers;
+    for (const NetworkManager* client : crowd)
+        numbers.push_back(client->ownPlayerNumber);
+    std::sort(numbers.begin(), numbers.end());
+    std::vector<int32_t> expected(crowd.size());
+    std::iota(expected.begin(), expected.end(), 3);
+    EXPECT_EQ(numbers, expected);
+    EXPECT_EQ(server.GetPlayerCount(), NetworkManager::MaxClients + 1);
 }

@@ -1,10 +1,16 @@
 // The lobby window driven in a user-interface context without a window or GPU: the mouse is moved
 // onto the window's buttons and fields, which are found by hovering, and keys and characters go
 // in as the window library's back-end would feed them.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <enet/enet.h>
 #include <gtest/gtest.h>
@@ -12,7 +18,9 @@
 #include <imgui_internal.h>
 
 #include "HeadlessInterface.h"
+#include "LogWatch.h"
 #include "LoopbackLobby.h"
+#include "TypedKeyOnTerminal.h"
 
 using namespace net_testing;
 
@@ -20,17 +28,52 @@ namespace
 {
 constexpr int EnterKey = 13;
 
+/// A UDP socket on a free port of every address, as another program that holds the game's port.
+class HeldPort
+{
+public:
+    HeldPort() : socketHandle(socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        socklen_t size = sizeof(any);
+        if (socketHandle < 0 || bind(socketHandle, reinterpret_cast<const sockaddr*>(&any), sizeof(any)) != 0 ||
+            getsockname(socketHandle, reinterpret_cast<sockaddr*>(&any), &size) != 0)
+            return;
+        port = ntohs(any.sin_port);
+    }
+    ~HeldPort() { Release(); }
+    HeldPort(const HeldPort&) = delete;
+    HeldPort& operator=(const HeldPort&) = delete;
+
+    void Release()
+    {
+        if (socketHandle >= 0)
+            close(socketHandle);
+        socketHandle = -1;
+    }
+
+    uint16_t port = 0; ///< 0 when no port could be held
+private:
+    int socketHandle;
+};
+
 class LobbyWindow : public LoopbackLobby
 {
 protected:
     NetworkManager lobby; ///< the manager whose window is driven
     std::optional<HeadlessInterface> userInterface;
+    std::string shown; ///< every text and label that the window drew in the last frame
 
     void SetUp() override
     {
         LoopbackLobby::SetUp();
         userInterface.emplace(ImVec2(1280.0f, 800.0f));
-        ImGui::GetIO().KeyMap[ImGuiKey_Enter] = EnterKey;
+        ImGuiIO& io = ImGui::GetIO();
+        io.KeyMap[ImGuiKey_Enter] = EnterKey;
+        io.ClipboardUserData = &shown;
+        io.SetClipboardTextFn = [](void* into, const char* text) { *static_cast<std::string*>(into) = text; };
         lobby.port = 0;
         Frames(3); // the window fits its contents
     }
@@ -48,9 +91,15 @@ protected:
         lobby.Update();
         LoopbackLobby::Frame();
         ImGui::NewFrame();
+        // The library logs a window's texts until the window ends, then hands them over as the
+        // clipboard's text.
+        shown.clear();
+        ImGui::LogToClipboard();
         lobby.DrawLobby();
         ImGui::Render();
     }
+
+    bool Shows(const std::string& text) const { return shown.find(text) != std::string::npos; }
 
     void Frames(int count)
     {
@@ -67,6 +116,10 @@ protected:
         if (window == nullptr)
             return ImVec2(-1.0f, -1.0f);
         const ImGuiID id = ImHashStr(label, 0, window->ID);
+        // Off the window first: an item that a click left under the mouse would still count as
+        // hovered in the first frame of the search, wherever it starts.
+        ImGui::GetIO().MousePos = ImVec2(window->Pos.x - 100.0f, window->Pos.y - 100.0f);
+        Frames(2);
         for (float y = window->Pos.y; y < window->Pos.y + window->Size.y; y += 3.0f)
         {
             const ImVec2 at(window->Pos.x + 14.0f, y);
@@ -183,6 +236,52 @@ TEST_F(LobbyWindow, HostingChatsThroughTheFieldAndClosesTheServer)
     EXPECT_EQ(lobby.lobbyState, LobbyState::SetUpServer);
     EXPECT_EQ(lobby.role, NetworkRole::None);
     EXPECT_EQ(lobby.host, nullptr);
+}
+
+TEST_F(LobbyWindow, AServerThatCouldNotBeCreatedKeepsTheSetUpPageToTryAgain)
+{
+    HeldPort held;
+    ASSERT_NE(held.port, 0);
+    lobby.port = held.port;
+    CopyText(lobby.playerNameEntry, "Hana");
+    CopyText(lobby.lobbyNameEntry, "Den");
+    lobby.lobbyState = LobbyState::SetUpServer;
+    Frames(2);
+    // The one line that waits for a key takes one of these, and only one.
+    const std::string keys = "kkkk\n";
+    TypedKeyOnTerminal console(keys);
+    ASSERT_TRUE(console.Ready());
+    const LogWatch errors(ErrorLog);
+    const LogWatch warnings(WarningLog);
+
+    Click("Create server!");
+    EXPECT_EQ(lobby.lobbyState, LobbyState::SetUpServer);
+    EXPECT_EQ(lobby.role, NetworkRole::None);
+    EXPECT_EQ(errors.Lines(), std::vector<std::string>{"[NetworkManager.cpp:147]Failed to create server."});
+    ASSERT_EQ(warnings.Lines().size(), 1u);
+    const std::string why = "The server could not open UDP port " + std::to_string(held.port) + ": ";
+    EXPECT_NE(warnings.Lines()[0].find(why), std::string::npos) << warnings.Lines()[0];
+    EXPECT_TRUE(Shows(why)) << shown;
+
+    // Leaving the page forgets the line.
+    Click("Back");
+    Click("Start server");
+    ASSERT_EQ(lobby.lobbyState, LobbyState::SetUpServer);
+    Frame();
+    EXPECT_TRUE(Shows("Create server!")) << shown;
+    EXPECT_FALSE(Shows(why)) << shown;
+
+    // Once the other program lets the port go, the same button hosts on it.
+    held.Release();
+    Click("Create server!");
+    ASSERT_EQ(lobby.lobbyState, LobbyState::Hosting);
+    ASSERT_EQ(lobby.role, NetworkRole::Server);
+    EXPECT_EQ(lobby.host->address.port, lobby.port);
+    Frame();
+    EXPECT_TRUE(Shows("Public IP detected as:")) << shown;
+    EXPECT_FALSE(Shows(why)) << shown;
+    EXPECT_EQ(errors.Lines().size(), 1u);
+    EXPECT_EQ(console.Unread(), keys.substr(1));
 }
 
 TEST_F(LobbyWindow, JoiningWaitsForTheHostThenLeaves)

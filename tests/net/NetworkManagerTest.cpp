@@ -426,20 +426,42 @@ TEST_F(NetworkLobby, CallsOutsideTheirRoleAreLoggedAndChangeNothing)
     }
 }
 
-TEST_F(NetworkLobby, ASecondHostOnTheSamePortFailsAndStaysOutOfTheLobby)
+TEST_F(NetworkLobby, ASecondHostOnTheSamePortFailsSayingWhyAndStaysOutOfTheLobby)
 {
     Host();
     NetworkManager second;
-    second.port = server.host->address.port;
+    const uint16_t taken = server.host->address.port;
+    second.port = taken;
+    // The one line of the game's own that waits for a key takes one of these, and only one.
+    const std::string keys = "kkkk\n";
+    TypedKeyOnTerminal console(keys);
+    ASSERT_TRUE(console.Ready());
     LogWatch errors(ErrorLog);
+    LogWatch warnings(WarningLog);
     second.StartServer();
-    EXPECT_TRUE(errors.Saw("[NetworkManager.cpp:147]Failed to create server."));
+    EXPECT_EQ(errors.Lines(), std::vector<std::string>{"[NetworkManager.cpp:147]Failed to create server."});
+    const std::vector<std::string> warned = warnings.Lines();
+    ASSERT_EQ(warned.size(), 1u) << testing::PrintToString(warned);
+    const std::string why = "[NetworkManager.cpp:614]The server could not open UDP port " + std::to_string(taken) +
+                            ": Address already in use. ";
+    EXPECT_EQ(warned[0].rfind(why, 0), 0u) << warned[0];
+    EXPECT_NE(warned[0].find("LEDROW_PORT picks another port."), std::string::npos) << warned[0];
+    EXPECT_EQ("[NetworkManager.cpp:614]" + second.serverFailure, warned[0]) << "the lobby shows the same line";
     EXPECT_EQ(second.role, NetworkRole::None);
     EXPECT_EQ(second.host, nullptr);
     EXPECT_EQ(second.ownPlayerNumber, -1);
+    EXPECT_EQ(console.Unread(), keys.substr(1));
+
     // The lobby that runs goes on.
     NetworkManager& ada = Join("Ada");
     EXPECT_EQ(ada.ownPlayerNumber, 1);
+
+    // Once the port is free, the same manager hosts on it and forgets why it could not before.
+    server.Shutdown();
+    second.StartServer();
+    ASSERT_EQ(second.role, NetworkRole::Server);
+    EXPECT_EQ(second.host->address.port, taken);
+    EXPECT_EQ(second.serverFailure, "");
 }
 
 // Tests host on ports of their own through the setting, never on the game's, which another game on

@@ -64,8 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
         // fresh one per input that would write gigabytes of log.
         static LogRateLimit dropLog = manager.dropLog;
         static LogRateLimit lobbyLog = manager.lobbyLog;
+        static LogRateLimit connectionLog = manager.connectionLog;
         manager.dropLog = dropLog;
         manager.lobbyLog = lobbyLog;
+        manager.connectionLog = connectionLog;
         Level level(nullptr);
         if (client)
         {
@@ -124,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t count)
 
         dropLog = manager.dropLog;
         lobbyLog = manager.lobbyLog;
+        connectionLog = manager.connectionLog;
         // The shared host is not the manager's to close.
         manager.host = nullptr;
         manager.role = NetworkRole::None;
