@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "FileDialog.h"
+#include "ScratchFolder.h"
 
 namespace
 {
@@ -25,6 +26,7 @@ std::vector<std::string> Listing(const FileDialog& dialog)
 
 TEST(FileDialog, ListsFoldersThenLevelFilesAndMovesBetweenFolders)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directories("Data/Levels/older");
     std::filesystem::create_directories("Data/Levels/.hidden");
     for (const char* name : {"b.lrl", "a.lrl", "notes.txt", ".a.lrl.tmp-1-0", ".lrl", "older/c.lrl"})
@@ -102,6 +104,7 @@ TEST(FileDialog, ANameGetsTheExtensionAndOnlyANameConfirms)
 
 TEST(FileDialog, AHugeFolderIsListedOnlyInPart)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("many");
     for (uint32_t i = 0; i < FileDialog::MostEntries + 10; ++i)
         Touch("many/" + std::to_string(i) + ".lrl");

@@ -20,6 +20,7 @@
 #include "LevelLimits.h"
 #include "LineRenderer.h"
 #include "LogWatch.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "Utilities.h"
 
@@ -514,6 +515,7 @@ TEST(LevelEditorEditMode, APopupWhoseShapeIsGoneCloses)
 
 TEST(LevelEditorPlayTest, PlayTestingRunsTheLevelInPlaceUntilEscape)
 {
+    const ScratchFolder folder; // for the controls file that the figure reads or writes
     EditorHarness editor;
     FillSmallLevel(*editor);
     SelectOnly(*editor, {1});
@@ -548,6 +550,7 @@ TEST(LevelEditorPlayTest, PlayTestingRunsTheLevelInPlaceUntilEscape)
 
 TEST(LevelEditorFiles, SavingReplacesTheFileWholeOrKeepsItAndSaysSo)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("levels");
     WriteFile("levels/level.lrl", std::string(5000, 'x'));
     WriteFile("not-a-folder", "x");
@@ -578,6 +581,7 @@ TEST(LevelEditorFiles, SavingReplacesTheFileWholeOrKeepsItAndSaysSo)
 
 TEST(LevelEditorFiles, AFileThatIsNoLevelChangesNothingInTheEditor)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directory("levels");
     WriteFile("levels/damaged.lrl", std::string("\x98\xBE\x6F\x35\x04\x00\x00\x00\0\0\0\0\0\0\0\0\x04\0\0\0", 20));
     WriteFile("levels/text.lrl", "not a level at all");
@@ -614,6 +618,7 @@ TEST(LevelEditorFiles, AFileThatIsNoLevelChangesNothingInTheEditor)
 
 TEST(LevelEditorFiles, TheSaveDialogSavesUnderTheLevelsFolderOrNothingWhenCancelled)
 {
+    const ScratchFolder folder;
     std::filesystem::create_directories("Data/Levels");
     EditorHarness editor;
     FillSmallLevel(*editor);
@@ -653,6 +658,7 @@ TEST(LevelEditorFiles, TheSaveDialogSavesUnderTheLevelsFolderOrNothingWhenCancel
 
 TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoadsBack)
 {
+    const ScratchFolder folder;
     // A rectangle `width` long and 0.2 high, its long bottom edge of surface `bottom`.
     auto rectangle = [](glm::vec2 corner, float width, SurfaceType bottom = SurfaceType::Plain) {
         WorldShape shape = CornerShape({corner, corner + glm::vec2(width, 0.0f), corner + glm::vec2(width, 0.2f),
@@ -753,6 +759,7 @@ TEST(LevelEditorLimits, EditsStayWithinWhatTheLoaderTakesAndALevelAtEachLimitLoa
 
 TEST(LevelEditorFiles, EveryShippedLevelLoadsEditsAndSavesBackUnchanged)
 {
+    const ScratchFolder folder;
     const DynArray<std::string> shipped = ListDirectory(LEDROW_SHIPPED_LEVELS_DIR, "lrl");
     ASSERT_GT(shipped.count, 0u);
     for (const std::string& name : shipped)

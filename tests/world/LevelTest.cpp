@@ -17,6 +17,7 @@
 #include "Level.h"
 #include "LevelObjectTesting.h"
 #include "HeapBytes.h"
+#include "ScratchFolder.h"
 #include "ShapeFixtures.h"
 #include "TestFiles.h"
 
@@ -245,6 +246,7 @@ TEST(LevelFile, RecordsAreWrittenAtTheirOffsetsAndReadBackByteForByte)
 
 TEST(LevelFile, SavedFilesLoadFromDiskAsTheyWereWritten)
 {
+    const ScratchFolder folder;
     Level original(&sharedCamera);
     ASSERT_TRUE(Read(original, FullLevel().bytes.bytes));
     ByteBlob written;
@@ -532,6 +534,7 @@ TEST(LevelFile, FilesCostingMoreThanALevelMayAreRefusedAsTheyAreRead)
 
 TEST(LevelFile, FilesLargerThanAnyLevelAreRefusedUnread)
 {
+    const ScratchFolder folder;
     // A good level with bytes after it is read up to its last record, unless the file is larger
     // than any level: then it is not read at all.
     const std::vector<uint8_t> level = FullLevel().bytes.bytes;
@@ -673,6 +676,7 @@ TEST(LevelFile, DamagedSignpostTextRefusesTheLevelWithOneLine)
 
 TEST(LevelFile, FilesThatHoldNoLevelLeaveItEmpty)
 {
+    const ScratchFolder folder;
     // Not a level record: nothing is read and nothing said.
     {
         Level level(&sharedCamera);
@@ -712,6 +716,7 @@ TEST(LevelFile, FilesThatHoldNoLevelLeaveItEmpty)
 // None of it may reach a line that waits for a key, and none of it may stall the reading.
 TEST(LevelFile, ALevelThatAnotherMachineNamedIsReadWithoutAnError)
 {
+    const ScratchFolder folder;
     const auto writeBlob = [](const std::string& path, const std::vector<uint8_t>& payload) {
         ByteBlob blob;
         LoadPayload(blob, payload);

@@ -14,6 +14,7 @@
 #include "Level.h"
 #include "PhysicsStep.h"
 #include "PlayInput.h"
+#include "ScratchFolder.h"
 #include "ShapeFixtures.h"
 
 namespace play_testing
@@ -36,9 +37,11 @@ inline glm::vec2 Vec(const b2Vec2& v)
     return {v.x, v.y};
 }
 
-/// A level with its own camera, filled in code and then started.
+/// A level with its own camera, filled in code and then started, in a working folder of its own:
+/// every figure reads its controls file there, and writes the defaults there when it finds none.
 struct PlayLevel
 {
+    ScratchFolder folder; ///< goes last, after the level
     Camera camera;
     Level level{&camera};
 

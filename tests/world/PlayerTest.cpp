@@ -14,6 +14,7 @@
 #include "LineRenderer.h"
 #include "Player.h"
 #include "PlayTesting.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 
 using namespace testing_support;
@@ -51,6 +52,9 @@ constexpr size_t FigureSegments = 3 + 3 + 6 + 3 * 32;
 TEST(PlayerControls, ReadFromTheControlsFileOrDefaultsWrittenThere)
 {
     namespace fs = std::filesystem;
+    // The controls file is read from the working folder: in one of the test's own, neither a file
+    // that an earlier test left there nor the looping link below meets another test.
+    const ScratchFolder folder;
     fs::create_directory("Data");
 
     // Missing: the defaults, written for the player to edit.
@@ -85,6 +89,7 @@ TEST(PlayerControls, ReadFromTheControlsFileOrDefaultsWrittenThere)
 
 TEST(PlayerBody, TriangleAndCornerCirclesThatTouchOnlyTheWorld)
 {
+    const ScratchFolder folder; // for the controls file that the figure reads or writes
     b2World world(LevelGravity);
     Player player;
     player.CreateBody({2.0f, 3.0f}, 0.5f, world);

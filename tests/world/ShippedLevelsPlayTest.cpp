@@ -9,6 +9,7 @@
 
 #include "LogWatch.h"
 #include "PlayTesting.h"
+#include "ScratchFolder.h"
 
 using namespace play_testing;
 
@@ -27,6 +28,9 @@ std::vector<std::filesystem::path> ShippedLevels()
 
 TEST(ShippedLevelsInPlay, EachPlaysTenSecondsWithNoInputAndKeepsTheFigureInside)
 {
+    // Every figure reads its controls from the working folder; none that an earlier test or a
+    // player left there may add a line.
+    const ScratchFolder folder;
     const std::vector<std::filesystem::path> files = ShippedLevels();
     ASSERT_FALSE(files.empty());
     for (const std::filesystem::path& file : files)

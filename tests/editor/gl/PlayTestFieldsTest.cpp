@@ -6,6 +6,7 @@
 #include "Action_Translate.h"
 #include "GLTestWindow.h"
 #include "LogWatch.h"
+#include "ScratchFolder.h"
 #include "Texture.h"
 #include "../EditorTesting.h"
 
@@ -16,6 +17,7 @@ using namespace editor_testing;
 // of 66 million texels (well over a gigabyte on a software renderer).
 TEST(EditorPlayTest, EditedMagnetsBuildNoMoreFieldThanALevelMay)
 {
+    const ScratchFolder folder;
     GLTestWindow window;
     // Thirty 100-unit magnets beside the triangle, each field 1760 by 160 texels: 29 fit.
     constexpr uint32_t Magnets = 30;

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
@@ -16,6 +18,7 @@
 #include "LogChannel.h"
 #include "LogWatch.h"
 #include "NetworkManager.h"
+#include "RuntimeTreeCopy.h"
 #include "TestFiles.h"
 #include "TypedKeyOnTerminal.h"
 #include "Utilities.h"
@@ -24,14 +27,11 @@ namespace
 {
 const char* const DefaultSettings = "{\n \"fullscreen\": false,\n \"resolutionScale\": 1.0\n}";
 
-bool HistoryHas(const LogChannel& channel, const std::string& line)
+/// Whether `line` is one of the lines that the watched channel received.
+bool Logged(const LogWatch& watch, const std::string& line)
 {
-    for (const std::string& entry : channel.GetHistory())
-    {
-        if (entry == line)
-            return true;
-    }
-    return false;
+    const std::vector<std::string> lines = watch.Lines();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 /// Writes a level file holding a floor under `start`, as the editor saves one.
@@ -102,6 +102,12 @@ protected:
         }
     }
 
+    // The game reads and writes its settings, layout and levels in the working folder, and the
+    // log channels keep the lines of every game before this one: each test has a copy of the
+    // run-time tree of its own and sees only its own game's lines.
+    RuntimeTreeCopy runtime;
+    const LogWatch errorsSinceStart{ErrorLog};
+    const LogWatch infoSinceStart{InfoLog};
     LedrowGame game;
 };
 } // namespace
@@ -109,9 +115,9 @@ protected:
 TEST_F(GameHarness, StartUpWritesTheSettingsAndBuildsTheChannels)
 {
     EXPECT_EQ(ReadFile("config.json"), DefaultSettings);
-    EXPECT_TRUE(HistoryHas(InfoLog, "Refresh rate guessed at 0hz."));
-    EXPECT_TRUE(HistoryHas(InfoLog, "ENet initialised successfully!"));
-    EXPECT_EQ(ErrorLog.GetHistory().count, 0u);
+    EXPECT_TRUE(Logged(infoSinceStart, "Refresh rate guessed at 0hz."));
+    EXPECT_TRUE(Logged(infoSinceStart, "ENet initialised successfully!"));
+    EXPECT_EQ(errorsSinceStart.Lines(), std::vector<std::string>());
     EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
     EXPECT_EQ(game.timeScale, 0.8333333f);
 
@@ -285,7 +291,7 @@ TEST_F(GameHarness, TheLevelSelectPlaysTheClickedLevelUntilItIsLeft)
     Click("Select your level:", "second.lrl", secondRow);
     ASSERT_EQ(game.screenState, LedrowGame::Playing);
     ASSERT_TRUE(game.level);
-    EXPECT_TRUE(HistoryHas(InfoLog, "Starting game with 1 player(s). You are player 0"));
+    EXPECT_TRUE(Logged(infoSinceStart, "Starting game with 1 player(s). You are player 0"));
     EXPECT_EQ(game.level->start.position, glm::vec2(-3, 4));
     EXPECT_EQ(game.level->worldShapes.count, 1u);
 
@@ -306,7 +312,7 @@ TEST_F(GameHarness, TheLevelSelectPlaysTheClickedLevelUntilItIsLeft)
 
     Click("Select your level:", "Back", static_cast<int>(listed.count));
     EXPECT_EQ(game.screenState, LedrowGame::MainScreen);
-    EXPECT_EQ(ErrorLog.GetHistory().count, 0u);
+    EXPECT_EQ(errorsSinceStart.Lines(), std::vector<std::string>());
 }
 
 TEST_F(GameHarness, LevelsThatCannotBeStartedLeaveTheScreenAsItWas)
@@ -418,7 +424,7 @@ TEST_F(GameHarness, AJoinerWithoutTheHostsLevelWaitsInTheLobbyForTheNext)
     // Still in the lobby, it plays the next level that it has.
     ASSERT_TRUE(host.AnnounceLevelStart("floor.lrl"));
     ASSERT_TRUE(frameUntil([&] { return game.screenState == LedrowGame::Playing; }));
-    EXPECT_TRUE(HistoryHas(InfoLog, "Starting game with 2 player(s). You are player 1"));
+    EXPECT_TRUE(Logged(infoSinceStart, "Starting game with 2 player(s). You are player 1"));
     EXPECT_EQ(game.level->worldShapes.count, 1u);
     game.LeaveLevel();
 }
@@ -427,12 +433,15 @@ TEST_F(GameHarness, AJoinerWithoutTheHostsLevelWaitsInTheLobbyForTheNext)
 // writes them back, once the player's file is safe beside.
 TEST(LedrowGame, MalformedSettingsStillStartTheGame)
 {
+    const RuntimeTreeCopy runtime;
     std::ofstream("config.json") << "{ this is not json";
+    const LogWatch errors(ErrorLog);
+    const LogWatch warnings(WarningLog);
     LedrowGame game;
     ASSERT_TRUE(game.IsReady()) << game.GetStartupFailure();
-    EXPECT_EQ(ErrorLog.GetHistory().count, 0u);
-    ASSERT_EQ(WarningLog.GetHistory().count, 1u);
-    EXPECT_EQ(WarningLog.GetHistory()[0].rfind("[Config.cpp:", 0), 0u);
+    EXPECT_EQ(errors.Lines(), std::vector<std::string>());
+    ASSERT_EQ(warnings.Lines().size(), 1u) << testing::PrintToString(warnings.Lines());
+    EXPECT_EQ(warnings.Lines()[0].rfind("[Config.cpp:", 0), 0u);
     EXPECT_FALSE(game.config.fullscreen);
     EXPECT_EQ(game.config.resolutionScale, 1.0f);
     EXPECT_EQ(ReadFile("config.json"), DefaultSettings);

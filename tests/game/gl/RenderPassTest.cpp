@@ -12,6 +12,7 @@
 #include "LedrowGame.h"
 #include "LevelEditor.h"
 #include "LogWatch.h"
+#include "RuntimeTreeCopy.h"
 #include "TestFiles.h"
 
 namespace
@@ -90,6 +91,9 @@ protected:
         return largest;
     }
 
+    // The tests change the effect files that the game loads from the working folder: each game
+    // has a copy of the run-time tree of its own.
+    RuntimeTreeCopy runtime;
     LedrowGame game;
 };
 
@@ -279,6 +283,7 @@ TEST_F(RenderPass, ReloadWithoutPassthroughKeepsTheEffectInUse)
 // A start without a "Passthrough" effect draws a cleared frame with the menus over it.
 TEST(RenderPassWithoutEffects, StartDrawsAClearedFrame)
 {
+    const RuntimeTreeCopy runtime;
     fs::remove("Effects/Passthrough.lrfx");
     const LogWatch errors(ErrorLog);
     const LogWatch warnings(WarningLog);

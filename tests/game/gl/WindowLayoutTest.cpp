@@ -6,12 +6,15 @@
 #include <imgui_internal.h>
 
 #include "LedrowGame.h"
+#include "RuntimeTreeCopy.h"
 
 // At the window sizes players use, every title and label of the menus is shown whole: each
 // window lies inside the game window, is wide enough for its title next to the collapse arrow,
 // and shows all of its contents without clipping or scrolling.
 TEST(WindowLayout, MenusAreReadableWholeAtCommonWindowSizes)
 {
+    // Where an earlier game left its windows (its layout file) is not where they first appear.
+    const RuntimeTreeCopy runtime;
     testing::internal::CaptureStdout();
     LedrowGame game;
     testing::internal::GetCapturedStdout();

@@ -11,6 +11,7 @@
 #include "Level.h"
 #include "LogWatch.h"
 #include "Mesh.h"
+#include "ScratchFolder.h"
 #include "Shader.h"
 #include "Texture.h"
 #include "WorldShape.h"
@@ -98,6 +99,7 @@ TEST_F(MagnetismTexture, BuildUploadsTheComputedFieldAsHalfFloats)
 
 TEST_F(MagnetismTexture, LoadingALevelFileBuildsTheFieldsOfItsMagnets)
 {
+    const ScratchFolder folder;
     Level saved(nullptr);
     saved.worldShapes.PushBack(Square(SurfaceType::MagneticAttractor));
     saved.worldShapes.PushBack(Square(SurfaceType::Bouncer));
@@ -175,6 +177,7 @@ TEST_F(MagnetismTexture, EditedLevelsBuildNoMoreFieldThanTheBudgetAllows)
     // play-test that followed built every field: one 707-unit attractor edge made a field of
     // 66 million texels. Loading, and building again after an edit as a play-test does, must
     // both keep within the budget, leaving out the same fields.
+    const ScratchFolder folder;
     struct Built
     {
         uint32_t textures = 0;
