@@ -102,15 +102,21 @@ PlayerLeftPacket Left(const std::string& name, uint32_t number)
 }
 
 /// A host of the library's own that connects to the lobby on loopback and says nothing of the
-/// game.
+/// game: from any address with two slots, or bound to `from` (a loopback address of its own, as
+/// another machine) with `slots` of them.
 class BareHost
 {
 public:
     int connects = 0;
     int disconnects = 0;
 
-    explicit BareHost(uint16_t port) : host(enet_host_create(nullptr, 2, 2, 0, 0))
+    explicit BareHost(uint16_t port, const char* from = nullptr, size_t slots = 2)
     {
+        ENetAddress bound{};
+        if (from != nullptr)
+            enet_address_set_host(&bound, from);
+        source = bound.host;
+        host = enet_host_create(from != nullptr ? &bound : nullptr, slots, 2, 0, 0);
         enet_address_set_host(&lobby, "127.0.0.1");
         lobby.port = port;
     }
@@ -123,6 +129,8 @@ public:
     BareHost& operator=(const BareHost&) = delete;
 
     bool Ready() const { return host != nullptr; }
+    /// The address it was bound to; 0 (any) when none was given.
+    enet_uint32 Source() const { return source; }
     ENetPeer* Connect() { return enet_host_connect(host, &lobby, 2, 0); }
     /// Handles whatever has arrived, counting connections made and lost.
     void Service()
@@ -136,50 +144,10 @@ public:
                 enet_packet_destroy(event.packet);
         }
     }
-
-private:
-    ENetHost* host;
-    ENetAddress lobby{};
-};
-
-/// One machine's stock client of the library, on a loopback address of its own, that keeps
-/// `wanted` connections to the lobby open, opening at most `atOnce` at a time and reopening each
-/// one that the host drops, and never says a word of the game.
-class SilentCrowd
-{
-public:
-    int drops = 0; ///< connections made and then lost
-
-    SilentCrowd(const char* from, uint16_t port, size_t wanted, size_t atOnce) : wanted(wanted), atOnce(atOnce)
+    /// Opens connections until `wanted` are open or under way, with at most `atOnce` attempts
+    /// under way: reopens each one that the host dropped.
+    void KeepOpen(size_t wanted, size_t atOnce)
     {
-        ENetAddress bound{};
-        enet_address_set_host(&bound, from);
-        source = bound.host;
-        host = enet_host_create(&bound, wanted, 2, 0, 0);
-        enet_address_set_host(&lobby, "127.0.0.1");
-        lobby.port = port;
-    }
-    ~SilentCrowd()
-    {
-        if (host != nullptr)
-            enet_host_destroy(host);
-    }
-    SilentCrowd(const SilentCrowd&) = delete;
-    SilentCrowd& operator=(const SilentCrowd&) = delete;
-
-    bool Ready() const { return host != nullptr; }
-    enet_uint32 Source() const { return source; }
-
-    /// Handles whatever has arrived, then opens connections up to what it wants.
-    void Service()
-    {
-        ENetEvent event;
-        while (enet_host_service(host, &event, 0) > 0)
-        {
-            drops += event.type == ENET_EVENT_TYPE_DISCONNECT ? 1 : 0;
-            if (event.type == ENET_EVENT_TYPE_RECEIVE)
-                enet_packet_destroy(event.packet);
-        }
         size_t open = 0;
         size_t attempts = 0;
         for (size_t i = 0; i < host->peerCount; ++i)
@@ -188,15 +156,13 @@ public:
             attempts += host->peers[i].state == ENET_PEER_STATE_CONNECTING ? 1 : 0;
         }
         for (; open < wanted && attempts < atOnce; ++open, ++attempts)
-            enet_host_connect(host, &lobby, 2, 0);
+            Connect();
     }
 
 private:
     ENetHost* host = nullptr;
     ENetAddress lobby{};
     enet_uint32 source = 0;
-    size_t wanted;
-    size_t atOnce;
 };
 
 /// The slots of `host` that peers from `address` hold, whatever their state.
@@ -527,19 +493,22 @@ TEST_F(HostilePeers, SilentConnectionsFromOneAddressHoldAFewSlotsAndAPlayerStill
     const uint32_t hostLines = server.messages.count;
     LogWatch info(InfoLog);
     LogWatch warnings(WarningLog);
-    SilentCrowd crowd("127.0.0.3", server.host->address.port, NetworkManager::MaxClients, 4);
+    // One machine's stock client of the library, on an address of its own, that keeps every slot
+    // it can open, four attempts at a time, and never says a word of the game.
+    BareHost crowd(server.host->address.port, "127.0.0.3", NetworkManager::MaxClients);
     ASSERT_TRUE(crowd.Ready());
     size_t mostHeld = 0;
     const auto frame = [&] {
         crowd.Service();
+        crowd.KeepOpen(NetworkManager::MaxClients, 4);
         mostHeld = std::max(mostHeld, SlotsHeldFrom(*server.host, crowd.Source()));
     };
 
     // The crowd fills what it may and is dropped again, more than once.
     ASSERT_TRUE(Pump([&] {
         frame();
-        return crowd.drops >= 2 * static_cast<int>(HandshakeGuard::MaxHandshakesPerAddress);
-    }, 30.0)) << crowd.drops << " drops";
+        return crowd.disconnects >= 2 * static_cast<int>(HandshakeGuard::MaxHandshakesPerAddress);
+    }, 30.0)) << crowd.disconnects << " drops";
 
     // A player from another address is welcomed meanwhile.
     NetworkManager& cy = *clients.emplace_back(std::make_unique<NetworkManager>());

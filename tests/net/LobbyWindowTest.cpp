@@ -1,11 +1,6 @@
 // The lobby window driven in a user-interface context without a window or GPU: the mouse is moved
 // onto the window's buttons and fields, which are found by hovering, and keys and characters go
 // in as the window library's back-end would feed them.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -28,20 +23,18 @@ namespace
 {
 constexpr int EnterKey = 13;
 
-/// A UDP socket on a free port of every address, as another program that holds the game's port.
-class HeldPort
+/// A host of the library's own on a free port of every address, as another program (a second
+/// copy of the game, say) that holds the game's port.
+struct HeldPort
 {
-public:
-    HeldPort() : socketHandle(socket(AF_INET, SOCK_DGRAM, 0))
+    ENetHost* host = nullptr;
+    uint16_t port = 0; ///< 0 when no port could be held
+
+    HeldPort()
     {
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        any.sin_addr.s_addr = htonl(INADDR_ANY);
-        socklen_t size = sizeof(any);
-        if (socketHandle < 0 || bind(socketHandle, reinterpret_cast<const sockaddr*>(&any), sizeof(any)) != 0 ||
-            getsockname(socketHandle, reinterpret_cast<sockaddr*>(&any), &size) != 0)
-            return;
-        port = ntohs(any.sin_port);
+        ENetAddress any{};
+        host = enet_host_create(&any, 1, 1, 0, 0);
+        port = host != nullptr ? host->address.port : 0;
     }
     ~HeldPort() { Release(); }
     HeldPort(const HeldPort&) = delete;
@@ -49,14 +42,10 @@ public:
 
     void Release()
     {
-        if (socketHandle >= 0)
-            close(socketHandle);
-        socketHandle = -1;
+        if (host != nullptr)
+            enet_host_destroy(host);
+        host = nullptr;
     }
-
-    uint16_t port = 0; ///< 0 when no port could be held
-private:
-    int socketHandle;
 };
 
 class LobbyWindow : public LoopbackLobby
